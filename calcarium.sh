@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Set-up, build, run and test in one place.
+#   ./calcarium.sh run    install what is missing, build, start the program
+#   ./calcarium.sh test   install what is missing, build, run every test (Release, then ASan/UBSan)
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-dev libmpfr-dev libgmp-dev)
+JOBS=$(nproc)
+
+install_missing() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if ((${#missing[@]})); then
+    local sudo=""
+    [[ $(id -u) -ne 0 ]] && sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+  fi
+}
+
+build() {  # build DIR [cmake options...]
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$JOBS"
+}
+
+case "${1:-}" in
+  run)
+    install_missing
+    build build/release -DCMAKE_BUILD_TYPE=Release -DCALCARIUM_TESTS=OFF -DCALCARIUM_BENCH=OFF
+    shift
+    exec build/release/cli/calcarium-cli "$@"
+    ;;
+  test)
+    install_missing
+    build build/release -DCMAKE_BUILD_TYPE=Release
+    (cd build/release && ctest --output-on-failure -j "$JOBS")
+    build build/asan -DCMAKE_BUILD_TYPE=Debug -DCALCARIUM_SANITIZE=ON -DCALCARIUM_BENCH=OFF
+    export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+    (cd build/asan && ctest --output-on-failure -j "$JOBS")
+    ;;
+  *)
+    echo "usage: $0 run | test" >&2
+    exit 2
+    ;;
+esac
