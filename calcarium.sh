@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-dev libmpfr-dev libgmp-dev)
+PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-dev libmpfr-dev libgmp-dev
+          qt6-base-dev clang libclang-rt-14-dev)
 JOBS=$(nproc)
 
 install_missing() {

@@ -7,9 +7,9 @@
 using u128 = unsigned __int128;
 
 // ---- Fixed tables ----------------------------------------------------------------------------------------------
-extern const uint64_t kPow10[20];              // 10^0 .. 10^19
-extern const uint64_t kPow10Reciprocal[20];    // floor(2^64 / 10^k) for k = 1..19, entry 0 holds 0
-extern const uint8_t kDigitsByBitIndex[64];    // floor(b * log10 2) + 1
+extern const uint64_t kPow10[20];                    // 10^0 .. 10^19
+extern const uint64_t kPow10Reciprocal[20];          // floor(2^64 / 10^k) for k = 1..19, entry 0 holds 0
+extern const uint8_t kDigitsByBitIndex[64];          // floor(b * log10 2) + 1
 extern const uint64_t kSmallDivisorReciprocal[101];  // floor(2^(64 + floor(log2 d)) / d), 0 for powers of two, d < 3
 inline constexpr uint64_t kSplitReciprocal = 0xEC1E4A7DB69561A5ull;  // floor(2^127 / 10^19)
 
@@ -36,9 +36,12 @@ int leading_zero_digits(uint64_t x);
 uint64_t recip_seed(uint64_t x);
 
 // ---- Vector arithmetic -----------------------------------------------------------------------------------------
+// Largest n accepted by mul_limbs_reference, whose work area is a fixed array on the machine stack.
+inline constexpr int kMulLimbsMax = 1024;
+
 // Truncated product of the n-limb vectors a and b: the exact sum of the partial products a[i]*b[j] with
 // i + j <= n + m - 2 (m clamped to n), whose top n limbs go to dst; returns the next limb (the guard).
-// With m = n the n + 1 limbs are the exact top of the full product.
+// With m = n the n + 1 limbs are the exact top of the full product. dst may equal a or b.
 uint64_t mul_limbs(int n, uint64_t* dst, const uint64_t* a, const uint64_t* b, int m);
 
 // Literal transcription of the partial-product loop; the reference that mul_limbs must equal limb for limb.
@@ -62,8 +65,11 @@ uint16_t extended_begin();
 // Restores a control word saved by extended_begin and clears pending exceptions.
 void extended_end(uint16_t saved_control);
 
-ExtendedFloat extended_from_u64(uint64_t x);                   // exact
+ExtendedFloat extended_from_u64(uint64_t x);  // exact
 ExtendedFloat extended_mul_u64(ExtendedFloat x, uint64_t y);
+inline ExtendedFloat extended_mul(ExtendedFloat x, ExtendedFloat y) {
+    return x * y;
+}
 ExtendedFloat extended_sqrt(ExtendedFloat x);
 ExtendedFloat extended_pow(ExtendedFloat x, ExtendedFloat y);  // 2^(y * log2 x), split as described in the kernel
 // Rounded half up by the first dropped bit; values below 1 or of 2^64 and above give 0.

@@ -12,22 +12,22 @@ using RealNum = uint64_t;
 // Numeric error codes of NumContext::error_code. 0 means no error.
 enum ErrorCode : uint32_t {
     kErrNone = 0,
-    kErrLimbCount = 1,         // real limb count of 0 or above 527 (integer limb count in the calculator)
-    kErrNumberType = 3,        // unsupported number type or operation for the type
-    kErrOverflow = 10,         // decimal exponent above 2^62 - 1
-    kErrUnderflow = 11,        // exponent below -(2^62 - 1) while underflow_is_error is set
-    kErrIntOverflow = 12,      // integer overflow, a part too wide for the integer width
-    kErrDivByZero = 13,        // division by zero
-    kErrDomain = 14,           // argument outside the domain of an operation
-    kErrComplexArg = 16,       // nonzero imaginary part where only a real is allowed
-    kErrNotRational = 17,      // a value that is not a rational where one is required
-    kErrTextBuffer = 20,       // text buffer too small for a formatted number
-    kErrNumberText = 21,       // number text that cannot be read
-    kErrInternal = 30,         // internal inconsistency
-    kErrScratchExhausted = 31, // a temporary did not fit the scratch region
-    kErrConstantIndex = 32,    // constant index above 15
-    kErrBigintBuffer = 33,     // limb buffer of the BigInt-to-real conversion exceeded
-    kErrFactorialTable = 34,   // factorial tangent-number table would exceed 3000 entries
+    kErrLimbCount = 1,          // real limb count of 0 or above 527 (integer limb count in the calculator)
+    kErrNumberType = 3,         // unsupported number type or operation for the type
+    kErrOverflow = 10,          // decimal exponent above 2^62 - 1
+    kErrUnderflow = 11,         // exponent below -(2^62 - 1) while underflow_is_error is set
+    kErrIntOverflow = 12,       // integer overflow, a part too wide for the integer width
+    kErrDivByZero = 13,         // division by zero
+    kErrDomain = 14,            // argument outside the domain of an operation
+    kErrComplexArg = 16,        // nonzero imaginary part where only a real is allowed
+    kErrNotRational = 17,       // a value that is not a rational where one is required
+    kErrTextBuffer = 20,        // text buffer too small for a formatted number
+    kErrNumberText = 21,        // number text that cannot be read
+    kErrInternal = 30,          // internal inconsistency
+    kErrScratchExhausted = 31,  // a temporary did not fit the scratch region
+    kErrConstantIndex = 32,     // constant index above 15
+    kErrBigintBuffer = 33,      // limb buffer of the BigInt-to-real conversion exceeded
+    kErrFactorialTable = 34,    // factorial tangent-number table would exceed 3000 entries
 };
 
 // Number types of the typed layer.
@@ -41,12 +41,12 @@ enum NumberType : uint32_t {
 
 inline constexpr uint64_t kLimbBase = 10000000000000000000ull;  // B = 10^19
 inline constexpr int kMaxUserLimbs = 527;
-inline constexpr int kConstantLimbs = 528;                      // precision of the constant table
+inline constexpr int kConstantLimbs = 528;  // precision of the constant table
 inline constexpr size_t kScratchBytes = 160000;
 inline constexpr size_t kScratchWords = kScratchBytes / 8;
 inline constexpr uint32_t kInitMarker = 0x29A60C80;
 inline constexpr int kTextRingBuffers = 5;
-inline constexpr size_t kTextRingUnits = 20100;                 // UTF-16 units per text ring buffer
+inline constexpr size_t kTextRingUnits = 20100;  // UTF-16 units per text ring buffer
 inline constexpr size_t kFactorialCacheBytes = 12672000;
 
 // Indexes of the constant table.
@@ -135,13 +135,15 @@ bool limbs_round_half_up(uint64_t* limbs, int n, uint64_t guard);
 // ---- Scratch stack -------------------------------------------------------------------------------------------
 // Temporaries are taken by moving scratch_top and given back by restoring it. The region is checked: a request
 // that would pass its end raises error 31 and receives a zeroed spill area instead (results are then undefined
-// but no memory outside the regions is touched; callers see the error code). Requests larger than the whole region
-// are a programming error and return nullptr.
+// but no memory outside the regions is touched; callers see the error code); scratch_top is left unchanged. Requests
+// larger than the whole region are a programming error: they raise error 31 as well and return nullptr.
 
 uint64_t* scratch_take(size_t words);
 
 // Takes one RealNum temporary of real_limbs + 1 words.
-inline RealNum* scratch_real() { return scratch_take(static_cast<size_t>(num_ctx.real_limbs) + 1); }
+inline RealNum* scratch_real() {
+    return scratch_take(static_cast<size_t>(num_ctx.real_limbs) + 1);
+}
 
 // Remembers scratch_top and restores it when it goes out of scope, on every return path.
 struct ScratchFrame {

@@ -23,6 +23,7 @@ inline void real_negate(RealNum* x) { x[0] ^= 1; }
 void real_set_exponent(RealNum* x, int64_t e, bool negative);
 
 // Adds delta to the exponent of x, detecting a signed wrap of the sum first, then applies real_set_exponent.
+// A zero x is left unchanged.
 void real_add_exponent(RealNum* x, int64_t delta);
 
 // x = +0 (all L limbs zero).

@@ -1,0 +1,579 @@
+#include "numeric/real_text.h"
+
+#include <gmp.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "numeric/real_arith.h"
+
+namespace {
+
+using Words = std::vector<uint64_t>;
+constexpr uint64_t kE18 = 1000000000000000000ull;
+
+std::u16string wide(const std::string& s) {
+    return std::u16string(s.begin(), s.end());
+}
+
+std::string narrow(const char16_t* p, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += p[i] < 128 ? static_cast<char>(p[i]) : '?';
+    return s;
+}
+
+Words parse(const std::string& text, uint32_t flags = 0) {
+    Words x(num_ctx.real_limbs + 1, 0xDEADull);
+    const std::u16string t = wide(text);
+    real_parse(x.data(), t.data(), static_cast<int>(t.size()), flags);
+    return x;
+}
+
+std::string format(const Words& x, uint32_t flags, int capacity = 40000) {
+    std::u16string buffer(capacity + 8, u'#');
+    const int n = real_format(buffer.data(), capacity, x.data(), flags, 19 * num_ctx.real_limbs);
+    for (int i = capacity; i < capacity + 8; ++i) EXPECT_EQ(buffer[i], u'#') << "written past the capacity";
+    return narrow(buffer.data(), n);
+}
+
+Words make_real(int64_t e, bool negative, const Words& limbs) {
+    Words x{static_cast<uint64_t>(e) * 2 + (negative ? 1 : 0)};
+    x.insert(x.end(), limbs.begin(), limbs.end());
+    return x;
+}
+
+std::string digits_of(const Words& x) {  // the 19*L mantissa digits
+    std::string s;
+    for (size_t i = 1; i < x.size(); ++i) {
+        std::string d = std::to_string(x[i]);
+        s += std::string(19 - d.size(), '0') + d;
+    }
+    return s;
+}
+
+std::string mpz_text(const mpz_t z) {
+    std::string s(mpz_sizeinbase(z, 10) + 2, '\0');
+    mpz_get_str(s.data(), 10, z);
+    s.resize(std::strlen(s.c_str()));
+    return s;
+}
+
+class RealText : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        init_numeric_context();
+        saved_ = num_ctx;
+        num_ctx.error_code = 0;
+        num_ctx.real_limbs = 1;
+    }
+    void TearDown() override {
+        EXPECT_EQ(num_ctx.scratch_top, saved_.scratch_top) << "scratch stack not restored";
+        EXPECT_EQ(num_ctx.guard_limbs, 0u);
+        num_ctx.error_code = saved_.error_code;
+        num_ctx.real_limbs = saved_.real_limbs;
+        num_ctx.min_plain_exponent = saved_.min_plain_exponent;
+        num_ctx.display_digits = saved_.display_digits;
+        num_ctx.no_rounding = saved_.no_rounding;
+        num_ctx.underflow_is_error = saved_.underflow_is_error;
+        std::memcpy(num_ctx.decimal_point_chars, saved_.decimal_point_chars, sizeof saved_.decimal_point_chars);
+        std::memcpy(num_ctx.group_chars, saved_.group_chars, sizeof saved_.group_chars);
+        std::memcpy(num_ctx.exponent_chars, saved_.exponent_chars, sizeof saved_.exponent_chars);
+        std::memcpy(num_ctx.imaginary_chars, saved_.imaginary_chars, sizeof saved_.imaginary_chars);
+    }
+    NumContext saved_;
+};
+
+// ---- Reading ---------------------------------------------------------------------------------------------------
+
+struct ParseCase {
+    const char* text;
+    uint32_t flags;
+    uint64_t limb0;
+    int64_t exponent;
+    bool negative;
+};
+const ParseCase kParseCases[] = {
+    {"12.5", 0, 1250000000000000000ull, 1, false},
+    {"-0.001", 0, kE18, -3, true},
+    {"1'234'567", 1, 1234567000000000000ull, 6, false},
+    {"6.02e23", 0, 6020000000000000000ull, 23, false},
+    {"1E-5", 0, kE18, -5, false},
+    {"+7", 0, 7 * kE18, 0, false},
+    {"  42  ", 0, 4200000000000000000ull, 1, false},
+    {"0.1", 0, kE18, -1, false},
+    {"007.50", 0, 7500000000000000000ull, 0, false},
+    {"1.5'5", 1, 1550000000000000000ull, 0, false},
+    {"1e+03", 0, kE18, 3, false},
+    {"2.5e-0", 0, 2500000000000000000ull, 0, false},
+    {"0e5", 0, 0, 0, false},
+    {"-0.000", 0, 0, 0, true},
+    {"12345678901234567895", 0, 1234567890123456790ull, 19, false},  // 20th digit rounds half up
+    {"12345678901234567894", 0, 1234567890123456789ull, 19, false},
+    {"99999999999999999995", 0, kE18, 20, false},                      // the carry runs out of the limb
+    {"1.234567890123456789499", 0, 1234567890123456789ull, 0, false},  // only the next digit decides
+};
+
+const char* const kRejected[] = {".5",  "5.", "1..2", "1e",    "e5",    "1 2", "1'000", "",      "   ", "-",    "+-1",
+                                 "--1", "1-", "1e+",  "1e5e3", "1.2.3", "1x",  "1e1.5", "1e-+3", "-.5", "1.e5", "+e5"};
+const char* const kRejectedWithGroups[] = {"1''2", "'12", "12'", "1'.5", "1e'5", "+'12", "1.'5"};
+
+TEST_F(RealText, ParseFollowsTheGrammar) {
+    for (const char* text : kRejected) {
+        num_ctx.error_code = 0;
+        EXPECT_EQ(parse(text), Words({0, 0})) << text;
+        EXPECT_EQ(num_ctx.error_code, kErrNumberText) << text;
+    }
+    for (const char* text : kRejectedWithGroups) {
+        num_ctx.error_code = 0;
+        EXPECT_EQ(parse(text, kParseAllowGroups), Words({0, 0})) << text;
+        EXPECT_EQ(num_ctx.error_code, kErrNumberText) << text;
+    }
+    for (const auto& c : kParseCases) {
+        num_ctx.error_code = 0;
+        const Words x = parse(c.text, c.flags);
+        EXPECT_EQ(num_ctx.error_code, 0u) << c.text;
+        EXPECT_EQ(x[1], c.limb0) << c.text;
+        EXPECT_EQ(real_exponent(x.data()), c.exponent) << c.text;
+        EXPECT_EQ(real_is_negative(x.data()), c.negative) << c.text;
+    }
+}
+
+struct ExponentCase {
+    const char* text;
+    bool underflow_is_error;
+    uint32_t error;
+    uint64_t limb0;
+    int64_t exponent;
+    bool negative;
+};
+const ExponentCase kExponentCases[] = {
+    {"1e4611686018427387903", false, 0, kE18, kMaxExponent, false},
+    {"0.1e-4611686018427387902", false, 0, kE18, -kMaxExponent, false},
+    {"1e4611686018427387904", false, kErrOverflow, 0, 0, false},
+    {"1e9000000000000000001", false, kErrOverflow, 0, 0, false},
+    {"1e99999999999999999999999", false, kErrOverflow, 0, 0, false},
+    {"1e10000000000000000000", false, kErrOverflow, 0, 0, false},  // fits 64 bits, beyond 9*10^18
+    {"-1e-18446744073709551615", false, 0, 0, 0, true},
+    {"0e99999999999999999999999", false, kErrOverflow, 0, 0, false},
+    {"-1e-9000000000000000001", false, 0, 0, 0, true},
+    {"-1e-9000000000000000001", true, kErrUnderflow, 0, 0, false},
+    {"-1e-4611686018427387904", false, 0, 0, 0, true},
+    {"1e-9000000000000000000", true, kErrUnderflow, 0, 0, false},
+};
+
+TEST_F(RealText, ParseSaturatesHugeExponents) {
+    for (const auto& c : kExponentCases) {
+        num_ctx.error_code = 0;
+        num_ctx.underflow_is_error = c.underflow_is_error;
+        const Words x = parse(c.text);
+        EXPECT_EQ(num_ctx.error_code, c.error) << c.text;
+        EXPECT_EQ(x[1], c.limb0) << c.text;
+        EXPECT_EQ(real_exponent(x.data()), c.exponent) << c.text;
+        EXPECT_EQ(real_is_negative(x.data()), c.negative) << c.text;
+    }
+}
+
+TEST_F(RealText, ParseUnderActiveGuardKeepsWorkingDigitsAndNoRoundingTruncates) {
+    begin_guard(2);  // L = 2, 19*2 - 17 = 21 digits kept, truncated
+    const Words g = parse("1.23456789012345678909876");
+    end_guard();
+    EXPECT_EQ(g, make_real(0, false, {1234567890123456789ull, 900000000000000000ull}));
+    num_ctx.no_rounding = 1;
+    EXPECT_EQ(parse("1.99999999999999999999"), make_real(0, false, {1999999999999999999ull}));
+}
+
+// Long digit strings against GMP: keep 19*L + 1 significant digits, round half up on the last of them.
+TEST_F(RealText, ParseRoundsLongDigitStringsLikeTheIntegerOracle) {
+    std::mt19937_64 rng(20261206);
+    const int kLimbCounts[] = {1, 2, 3, 5, 11, 40, 527};
+    mpz_t n, p;
+    mpz_inits(n, p, nullptr);
+    for (int limbs : kLimbCounts) {
+        num_ctx.real_limbs = limbs;
+        const int total = 19 * limbs;
+        for (int trial = 0; trial < (limbs > 100 ? 6 : 40); ++trial) {
+            const int sig = 1 + static_cast<int>(rng() % (total + 30));
+            std::string s(1, static_cast<char>('1' + rng() % 9));
+            const int mode = static_cast<int>(rng() % 3);  // runs of 9 and 0 provoke carries and exact halves
+            for (int i = 1; i < sig; ++i)
+                s += mode == 0 ? static_cast<char>('0' + rng() % 10) : (mode == 1 ? '9' : '0');
+            if (sig > total && rng() % 2) s[total] = static_cast<char>('4' + rng() % 2);
+            const std::string full = std::string(rng() % 4, '0') + s;
+            const int point = 1 + static_cast<int>(rng() % full.size());  // == size: no point
+            const int64_t power = static_cast<int64_t>(rng() % 2001) - 1000;
+            std::string text = full.substr(0, point);
+            if (point < static_cast<int>(full.size())) text.append(".").append(full.substr(point));
+            text.append("e").append(std::to_string(power));
+
+            const std::string kept = s.substr(0, std::min<size_t>(s.size(), total + 1));
+            mpz_set_str(n, kept.c_str(), 10);
+            int64_t e = static_cast<int64_t>(s.size()) - 1 + point - static_cast<int64_t>(full.size()) + power;
+            if (static_cast<int>(kept.size()) == total + 1) {
+                mpz_add_ui(n, n, 5);
+                mpz_tdiv_q_ui(n, n, 10);
+            } else {
+                mpz_ui_pow_ui(p, 10, total - kept.size());
+                mpz_mul(n, n, p);
+            }
+            std::string expected = mpz_text(n);
+            if (static_cast<int>(expected.size()) > total) {
+                expected.resize(total);
+                ++e;
+            }
+            const Words x = parse(text);
+            ASSERT_EQ(num_ctx.error_code, 0u) << text;
+            EXPECT_EQ(digits_of(x), expected) << "L=" << limbs << " " << text;
+            EXPECT_EQ(real_exponent(x.data()), e) << "L=" << limbs << " " << text;
+        }
+    }
+    mpz_clears(n, p, nullptr);
+}
+
+// ---- Writing ---------------------------------------------------------------------------------------------------
+
+struct FormatCase {
+    const char* value;
+    int limbs;
+    uint32_t flags;
+    const char* text;
+};
+const FormatCase kFormatCases[] = {
+    {"1234567", 1, kFmtGroupDigits, "1'234'567"},
+    {"123", 1, kFmtGroupDigits, "123"},
+    {"123456", 1, kFmtGroupDigits, "123'456"},
+    {"1234.5678", 1, kFmtGroupDigits | kFmtFixed | 2, "1'234.57"},
+    {"0.001", 1, 0, "0.001"},
+    {"0.0001", 1, 0, "1e-4"},
+    {"0.00012", 1, 0, "1.2e-4"},
+    {"1e10", 1, 0, "1e+10"},
+    {"1e10", 1, kFmtNoExponentPlus, "1e10"},
+    {"999999999", 1, 0, "999999999"},
+    {"9999999999.5", 1, 0, "9999999999.5"},
+    {"12345678901", 1, 0, "1.2345678901e+10"},
+    {"0.6666666666666666666", 1, 5, "0.66667"},
+    {"0.6666666666666666666", 1, kFmtFixed | 2, "0.67"},
+    {"9.9999", 1, 4, "10"},
+    {"99999.5", 1, 5, "100000"},
+    {"1.25", 1, 2, "1.3"},
+    {"-1.25", 1, 2, "-1.3"},
+    {"1.2499999", 1, 2, "1.2"},
+    {"5", 1, kFmtPointZero, "5.0"},
+    {"1.5", 1, kFmtPointZero, "1.5"},
+    {"100", 1, kFmtPointZero, "100.0"},
+    {"1e20", 1, kFmtPointZero, "1.0e+20"},
+    {"-0", 1, 0, "0"},
+    {"0", 1, kFmtAlwaysSign, "+0"},
+    {"2.5", 1, kFmtAlwaysSign, "+2.5"},
+    {"-2.5", 1, 0, "-2.5"},
+    {"123.456", 1, kFmtScientific, "1.23456e+2"},
+    {"123.456", 1, kFmtScientific | 4, "1.235e+2"},
+    {"-1.5", 1, kFmtScientific | kFmtAlwaysSign | kFmtNoExponentPlus, "-1.5e0"},
+    {"0", 1, kFmtScientific, "0e+0"},
+    {"1.5", 1, kFmtKeepZeros | 5, "1.5000"},
+    {"5", 1, kFmtKeepZeros | 25, "5.000000000000000000000000"},
+    {"1e25", 1, kFmtScientific | kFmtKeepZeros | 3, "1.00e+25"},
+    {"1.5", 1, kFmtFixed | kFmtKeepZeros | 3, "1.500"},
+    {"0.5", 1, kFmtFixed | 0, "0"},  // E = -(n+1): no digit shown, no rounding
+    {"0.96", 1, kFmtFixed | 1, "1"},
+    {"0.96", 1, kFmtFixed | kFmtKeepZeros | 1, "1.0"},
+    {"9.96", 1, kFmtFixed | kFmtKeepZeros | 1, "10.0"},
+    {"0.001234", 1, kFmtFixed | 2, "0"},
+    {"0.001234", 1, kFmtFixed | 3, "0.001"},
+    {"0.001234", 1, kFmtFixed | 4, "0.0012"},
+    {"0.001234", 1, kFmtFixed | kFmtKeepZeros | 2, "0.00"},
+    {"-0.001", 1, kFmtFixed | 1, "-0"},
+    {"12345678901.25", 1, kFmtFixed | 1, "12345678901.3"},
+    {"1e25", 1, kFmtFixed | 2, "1e+25"},  // fixed form turns scientific at E >= 19*L
+    {"1e4611686018427387903", 1, 0, "1e+4611686018427387903"},
+    {"-1e-4611686018427387903", 1, 0, "-1e-4611686018427387903"},
+    {"12345678901234567890123", 2, 0, "1.2345678901234567890123e+22"},
+    {"0.1000000000000000000000000000000000001", 2, 0, "0.1000000000000000000000000000000000001"},
+};
+
+TEST_F(RealText, FormatWritesTheDocumentedForms) {
+    for (const auto& c : kFormatCases) {
+        num_ctx.real_limbs = c.limbs;
+        num_ctx.error_code = 0;
+        const Words x = parse(c.value);
+        EXPECT_EQ(format(x, c.flags), c.text) << c.value << " flags " << std::hex << c.flags;
+        EXPECT_EQ(num_ctx.error_code, 0u) << c.value;
+    }
+}
+
+TEST_F(RealText, FormatHonoursDisplayLimitsAndNoRounding) {
+    num_ctx.min_plain_exponent = -1000;
+    num_ctx.display_digits = 10000;
+    EXPECT_EQ(format(parse("1e-7"), 0), "0.0000001");
+    EXPECT_EQ(format(parse("1.5e12"), 0), "1500000000000");
+    num_ctx.no_rounding = 1;
+    EXPECT_EQ(format(parse("1.29"), 2), "1.2");
+}
+
+TEST_F(RealText, FormatMarksMalformedNumbersAndPendingErrors) {
+    const Words kMalformed[] = {
+        make_real(0, false, {5}),                     // not normalised
+        make_real(0, false, {kLimbBase}),             // limb out of range
+        make_real(-kMaxExponent - 1, false, {kE18}),  // exponent field -2^62
+        make_real(3, false, {0}),                     // zero with an exponent
+    };
+    for (const auto& x : kMalformed) {
+        EXPECT_EQ(format(x, 0), "???");
+        EXPECT_EQ(format(x, kFmtAlwaysSign), "+???");
+    }
+    num_ctx.real_limbs = 2;
+    EXPECT_EQ(format(make_real(0, false, {0, 7}), 0), "???");
+    num_ctx.real_limbs = 1;
+    EXPECT_EQ(num_ctx.error_code, 0u);
+    num_ctx.error_code = kErrDivByZero;
+    EXPECT_EQ(format(make_real(0, false, {5}), 0), "!???");
+    EXPECT_EQ(format(parse("12.5"), 0), "!12.5");
+    EXPECT_EQ(num_ctx.error_code, kErrDivByZero);
+}
+
+struct CapacityCase {
+    uint32_t pending;
+    int capacity;
+    const char* text;
+    uint32_t error;
+};
+const CapacityCase kCapacityCases[] = {
+    {0, 0, "", kErrTextBuffer}, {0, 2, "", kErrTextBuffer},         {0, 4, "[!]", kErrTextBuffer},
+    {0, 5, "12345", 0},         {kErrDomain, 5, "[!]", kErrDomain}, {kErrDomain, 6, "!12345", kErrDomain},
+};
+
+TEST_F(RealText, FormatIntoSmallBufferWritesBracketAndRaises20) {
+    for (const auto& c : kCapacityCases) {
+        num_ctx.error_code = c.pending;
+        const Words x = parse("12345");
+        EXPECT_EQ(format(x, 0, c.capacity), c.text) << c.capacity;
+        EXPECT_EQ(num_ctx.error_code, c.error) << c.capacity;
+    }
+}
+
+TEST_F(RealText, FormatToRingRotatesFiveBuffers) {
+    const Words x = parse("2.5");
+    char16_t* first = format_to_ring(x.data(), 0);
+    EXPECT_EQ(std::u16string(first), u"2.5");
+    for (int i = 1; i < 5; ++i) EXPECT_NE(format_to_ring(x.data(), 0), first);
+    EXPECT_EQ(format_to_ring(x.data(), kFmtAlwaysSign), first);
+    EXPECT_EQ(std::u16string(first), u"+2.5");
+    EXPECT_EQ(std::u16string(format_to_ring(x.data(), kFmtKeepZeros | 30000)), u"[!]");
+    EXPECT_EQ(num_ctx.error_code, kErrTextBuffer);
+}
+
+// Scientific form with kept zeros against a transcription of the rounding rule on GMP integers.
+TEST_F(RealText, FormatRoundingMatchesTheIntegerOracle) {
+    std::mt19937_64 rng(7);
+    mpz_t m, p;
+    mpz_inits(m, p, nullptr);
+    for (int trial = 0; trial < 300; ++trial) {
+        const int limbs = 1 + static_cast<int>(rng() % 6);
+        num_ctx.real_limbs = limbs;
+        const int total = 19 * limbs;
+        const bool fixed = rng() % 2;
+        int64_t e = static_cast<int64_t>(rng() % 41) - 20;
+        if (fixed && e >= total) e = total - 1;  // the fixed form stays plain below 19*L
+        Words x = make_real(e, rng() % 2, {});
+        for (int i = 0; i < limbs; ++i) x.push_back(rng() % 3 == 0 ? kLimbBase - 1 : rng() % kLimbBase);
+        x[1] = kE18 + x[1] % (kLimbBase - kE18);
+        const int n = 1 + static_cast<int>(rng() % (total + 5));
+        mpz_set_str(m, digits_of(x).c_str(), 10);
+        // fixed: n decimals, i.e. e + n + 1 digits (none below 0); otherwise n significant digits
+        const int64_t shown = fixed ? std::clamp<int64_t>(e + n + 1, 0, total) : std::min(n, total);
+        if (shown >= 1 && shown < total) {
+            mpz_ui_pow_ui(p, 10, total - shown - 1);
+            mpz_tdiv_q(m, m, p);
+            mpz_add_ui(m, m, 5);
+            mpz_tdiv_q_ui(m, m, 10);
+        } else if (shown == 0) {
+            mpz_set_ui(m, 0);
+        }
+        std::string d = mpz_text(m);
+        std::string expected = real_is_negative(x.data()) ? "-" : "";
+        if (fixed) {
+            if (shown == total) d += std::string(std::max<int64_t>(0, n - (total - e - 1)), '0');
+            if (static_cast<int64_t>(d.size()) < n + 1) d = std::string(n + 1 - d.size(), '0') + d;
+            expected.append(d.substr(0, d.size() - n)).append(".").append(d.substr(d.size() - n));
+        } else {
+            if (static_cast<int64_t>(d.size()) > shown) ++e;  // carry out of the first digit
+            d.resize(shown);
+            d += std::string(n > total ? n - total : 0, '0');
+            expected.append(d.substr(0, 1)).append(d.size() > 1 ? "." : "").append(d.substr(1));
+            expected.append(e >= 0 ? "e+" : "e").append(std::to_string(e));
+        }
+        const uint32_t flags = kFmtKeepZeros | static_cast<uint32_t>(n) | (fixed ? kFmtFixed : kFmtScientific);
+        EXPECT_EQ(format(x, flags), expected)
+            << "L=" << limbs << " n=" << n << " digits " << digits_of(x) << " E=" << real_exponent(x.data());
+    }
+    mpz_clears(m, p, nullptr);
+}
+
+// Every finite value written with all its digits reads back to the same words.
+TEST_F(RealText, RoundTripKeepsEveryWord) {
+    std::mt19937_64 rng(12345);
+    const int kLimbCounts[] = {1, 2, 3, 4, 7, 19, 53, 100, 263, 400, 526, 527};
+    for (int limbs : kLimbCounts) {
+        num_ctx.real_limbs = limbs;
+        const uint32_t all = static_cast<uint32_t>(19 * limbs);
+        for (int trial = 0; trial < 12; ++trial) {
+            int64_t e;
+            switch (trial % 4) {
+                case 0:
+                    e = static_cast<int64_t>(rng() % 61) - 30;
+                    break;
+                case 1:
+                    e = static_cast<int64_t>(rng() % (2 * uint64_t(kMaxExponent) + 1)) - kMaxExponent;
+                    break;
+                case 2:
+                    e = kMaxExponent - static_cast<int64_t>(rng() % 3);
+                    break;
+                default:
+                    e = -kMaxExponent + static_cast<int64_t>(rng() % 3);
+                    break;
+            }
+            Words x = make_real(e, rng() % 2, {});
+            for (int i = 0; i < limbs; ++i) {
+                const uint64_t kind = rng() % 4;  // runs of zero limbs exercise the trailing-zero removal
+                x.push_back(kind == 0 ? 0 : kind == 1 ? kLimbBase - 1 : rng() % kLimbBase);
+            }
+            x[1] = kE18 + x[1] % (kLimbBase - kE18);
+            const struct {
+                uint32_t format_flags, parse_flags;
+            } kModes[] = {{kFmtKeepZeros | all, 0}, {0, 0}, {kFmtGroupDigits | kFmtAlwaysSign, kParseAllowGroups}};
+            for (const auto& mode : kModes) {
+                const std::string text = format(x, mode.format_flags);
+                EXPECT_EQ(parse(text, mode.parse_flags), x) << "L=" << limbs << " " << text;
+            }
+        }
+    }
+    EXPECT_EQ(num_ctx.error_code, 0u);
+}
+
+// ---- Character sets ------------------------------------------------------------------------------------------
+
+TEST_F(RealText, CharacterSetsDecideWhatIsReadAndWritten) {
+    num_ctx.decimal_point_chars[0] = u',';
+    num_ctx.decimal_point_chars[1] = u'.';
+    EXPECT_EQ(format(parse("12.5"), 0), "12,5");
+    EXPECT_EQ(parse("12,5"), parse("12.5"));
+
+    num_ctx.decimal_point_chars[1] = 0;
+    num_ctx.group_chars[0] = u'.';
+    const Words x = parse("1.234.567,5", kParseAllowGroups);
+    EXPECT_EQ(num_ctx.error_code, 0u);
+    EXPECT_EQ(format(x, kFmtGroupDigits), "1.234.567,5");
+    parse("1.5");
+    EXPECT_EQ(num_ctx.error_code, kErrNumberText);
+
+    num_ctx.error_code = 0;
+    num_ctx.exponent_chars[0] = u'E';
+    num_ctx.exponent_chars[1] = 0;
+    EXPECT_EQ(format(parse("1E20"), 0), "1E+20");
+    parse("1e20");
+    EXPECT_EQ(num_ctx.error_code, kErrNumberText);
+}
+
+struct TrimCase {
+    const char16_t* text;
+    int start, length;
+};
+const TrimCase kTrimCases[] = {{u"  ab ", 2, 2}, {u"", 0, 0}, {u"   ", 3, 0}, {u"a", 0, 1}, {u"a b", 0, 3}};
+
+TEST_F(RealText, TrimSpacesDropsOnlyOuterSpaces) {
+    for (const auto& c : kTrimCases) {
+        const TextRange r = trim_spaces(c.text, -1);
+        EXPECT_EQ(r.length, c.length) << narrow(c.text, text_length(c.text));
+        if (c.length > 0) {
+            EXPECT_EQ(r.start, c.start);
+        }
+    }
+}
+
+// ---- Complex numbers -----------------------------------------------------------------------------------------
+
+std::string complex_round_trip(const std::string& text, int capacity = 200) {
+    Words z(2 * (num_ctx.real_limbs + 1), 0xDEADull);
+    const std::u16string t = wide(text);
+    complex_parse(z.data(), t.data(), static_cast<int>(t.size()), 0);
+    std::u16string buffer(capacity + 8, u'#');
+    const int n = complex_format(buffer.data(), capacity, z.data(), 0);
+    for (int i = capacity; i < capacity + 8; ++i) EXPECT_EQ(buffer[i], u'#') << "written past the capacity";
+    return narrow(buffer.data(), n);
+}
+
+struct ComplexCase {
+    const char* text;
+    const char* formatted;  // nullptr: rejected
+};
+const ComplexCase kComplexCases[] = {
+    {"3+4i", "3+4i"},
+    {"3-i", "3-i"},
+    {"-2i", "-2i"},
+    {"i", "i"},
+    {"+i", "i"},
+    {"-i", "-i"},
+    {"2i+3", "3+2i"},
+    {"1+(2.5e-30)i", "1+(2.5e-30)i"},
+    {"(2.5e-30)i", "(2.5e-30)i"},
+    {"1e5+2i", "100000+2i"},
+    {"-2e-3-4e+2i", "-0.002-400i"},
+    {"  3+4j ", "3+4i"},
+    {"5", "5"},
+    {"0i", "0"},
+    {"1-1i", "1-i"},
+    {"-7+0i", "-7"},
+    {"0+3.5i", "3.5i"},
+    {"1e20i", "(1e+20)i"},
+    {"", nullptr},
+    {"  ", nullptr},
+    {"3 + 4i", nullptr},
+    {"1+2+3i", nullptr},
+    {"3+4", nullptr},
+    {"3i+4i", nullptr},
+    {"()i", nullptr},
+    {"3+", nullptr},
+    {"+", nullptr},
+    {"3+4x", nullptr},
+    {"3++4i", nullptr},
+    {"2i3", nullptr},
+    {"1+(2)(3)i", nullptr},
+};
+
+TEST_F(RealText, ComplexParseAndFormatTheDocumentedForms) {
+    for (const auto& c : kComplexCases) {
+        num_ctx.error_code = 0;
+        const std::string text = complex_round_trip(c.text);
+        if (c.formatted == nullptr) {
+            EXPECT_EQ(num_ctx.error_code, kErrNumberText) << c.text;
+            EXPECT_EQ(text, "!0") << c.text;
+        } else {
+            EXPECT_EQ(num_ctx.error_code, 0u) << c.text;
+            EXPECT_EQ(text, c.formatted) << c.text;
+        }
+    }
+}
+
+TEST_F(RealText, ComplexKeepsPendingErrorAndReportsMissingRoom) {
+    num_ctx.error_code = kErrDivByZero;
+    EXPECT_EQ(complex_round_trip("3+4i"), "!3+4i");
+    EXPECT_EQ(complex_round_trip("3+"), "!0");
+    EXPECT_EQ(num_ctx.error_code, kErrDivByZero);
+
+    // "1+2.5e-30" fits 9 and 10 units, the parentheses do not.
+    const std::pair<int, const char*> kRoom[] = {{12, "1+(2.5e-30)i"}, {11, "[!]"}, {10, "[!]"}, {9, "[!]"}};
+    for (const auto& [capacity, text] : kRoom) {
+        num_ctx.error_code = 0;
+        EXPECT_EQ(complex_round_trip("1+(2.5e-30)i", capacity), text) << capacity;
+        EXPECT_EQ(num_ctx.error_code, capacity >= 12 ? 0u : kErrTextBuffer) << capacity;
+    }
+
+    num_ctx.error_code = 0;
+    num_ctx.imaginary_chars[0] = u'j';
+    num_ctx.imaginary_chars[1] = u'i';
+    EXPECT_EQ(complex_round_trip("3+4i"), "3+4j");
+}
+
+}  // namespace
