@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Set-up, build, run and test in one place.
 #   ./calcarium.sh run    install what is missing, build, start the program
-#   ./calcarium.sh test   install what is missing, build, run every test (Release, then ASan/UBSan)
+#   ./calcarium.sh test   install what is missing, build, run every test (Release, then ASan/UBSan, then the
+#                         fuzz targets for FUZZ_SECONDS each)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -43,6 +44,7 @@ case "${1:-}" in
     build build/asan -DCMAKE_BUILD_TYPE=Debug -DCALCARIUM_SANITIZE=ON -DCALCARIUM_BENCH=OFF
     export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
     (cd build/asan && ctest --output-on-failure -j "$JOBS")
+    FUZZ_SECONDS="${FUZZ_SECONDS:-30}" fuzz/run_fuzzers.sh
     ;;
   *)
     echo "usage: $0 run | test" >&2
