@@ -8,6 +8,9 @@
 #ifdef CALCARIUM_CLI_PRIMES
 #include "cli/primes_commands.h"
 #endif
+#ifdef CALCARIUM_CLI_KEYS
+#include "cli/keys_command.h"
+#endif
 #ifdef CALCARIUM_CLI_ROOTS
 #include "cli/roots_command.h"
 #endif
@@ -24,6 +27,9 @@ const char kUsage[] =
     "\n"
     "Commands:\n"
     "  eval      compute formulas as the scientific calculator does (real, rational, complex, unsigned integer)\n"
+#ifdef CALCARIUM_CLI_KEYS
+    "  keys      run the scientific calculator on a sequence of keypad keys\n"
+#endif
 #ifdef CALCARIUM_CLI_ROOTS
     "  roots     roots of an algebraic equation with their multiplicities\n"
 #endif
@@ -50,6 +56,9 @@ int run_eval(int argc, char** argv) {
 
 const Command kCommands[] = {
     {"eval", run_eval},
+#ifdef CALCARIUM_CLI_KEYS
+    {"keys", run_keys_command},
+#endif
 #ifdef CALCARIUM_CLI_ROOTS
     {"roots", run_roots_command},
 #endif
