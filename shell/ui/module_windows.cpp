@@ -1,0 +1,28 @@
+#include "shell/ui/module_windows.h"
+
+#include "shell/string_table.h"
+#include "shell/ui/app_windows.h"
+
+namespace {
+
+const ModuleWindowEntry kModuleWindows[] = {
+    {kCmdCalculator, 370, 355, 17, nullptr},    {kCmdAlgebraicEquations, 505, 390, 62, nullptr},
+    {kCmdLinearSystems, 505, 420, 74, nullptr}, {kCmdPolynomials, 505, 420, 86, nullptr},
+    {kCmdPrimeNumbers, 650, 368, 31, nullptr},  {kCmdPrimeFactors, 562, 316, 22, nullptr},
+};
+
+}  // namespace
+
+const ModuleWindowEntry* module_window_entry(int command) {
+    for (const auto& entry : kModuleWindows) {
+        if (entry.command == command) return &entry;
+    }
+    return nullptr;
+}
+
+Form* create_module_window(int command) {
+    const ModuleWindowEntry* entry = module_window_entry(command);
+    if (entry == nullptr) return nullptr;
+    if (entry->create != nullptr) return entry->create();
+    return create_form(entry->client_width, entry->client_height, string_table.text[entry->title_slot], {});
+}
