@@ -4,12 +4,11 @@
 
 #include "integer/integer_text.h"
 #include "numeric/num_context.h"
+#include "primes/factor_engine.h"
 #include "shell/messages.h"
 #include "shell/string_table.h"
 
 namespace {
-
-using u128 = unsigned __int128;
 
 // String-table slots of the line texts.
 enum FactorTextSlot : int {
@@ -157,10 +156,10 @@ struct FactorJobStorage {
 };
 
 void factor_job_numbers(const SPrimeFactorCalc& job, const JobSink& sink, const StopFlag& stop,
-                        FactorJobStorage* storage) {
+                        ExactAlgorithm algorithm, FactorJobStorage* storage) {
     uint64_t x[kExactIntLimbs] = {job.number[0], job.number[1]};
     for (uint32_t i = 0; i < job.interval; ++i) {
-        factorize(&storage->factors, x, stop);
+        factorize(&storage->factors, x, stop, algorithm);
         if (stop.load(std::memory_order_relaxed) != 0) return;
         if (num_ctx.error_code != 0) {
             set_message(kMsgFactorOverflow);
@@ -197,7 +196,7 @@ void factor_job_numbers(const SPrimeFactorCalc& job, const JobSink& sink, const 
 
 }  // namespace
 
-void factorize(FactorList* f, const BigInt* n, const StopFlag& stop) {
+void factorize(FactorList* f, const BigInt* n, const StopFlag& stop, ExactAlgorithm algorithm) {
     f->count = 0;
     if (num_ctx.int_limbs != kExactIntLimbs) {
         f->count = -1;
@@ -211,11 +210,25 @@ void factorize(FactorList* f, const BigInt* n, const StopFlag& stop) {
     bigint_copy(m, n);
     // Every divisor found is prime, because the smaller primes are divided out before the wheel reaches it.
     WheelPosition position = kWheelFromTwo;
+    const bool trial_only = algorithm == ExactAlgorithm::kTrialDivision;
     for (;;) {
         bigint_isqrt(s, m);
-        const uint64_t d = wheel_next_divisor(m, s[0], &position, stop);
-        if (d == 0) {
+        const bool complete = trial_only || s[0] <= kFactorTrialBound;
+        const uint64_t d = wheel_next_divisor(m, complete ? s[0] : kFactorTrialBound, &position, stop);
+        if (d == 0 && complete) {
             record_factor(f, m, 1);
+            return;
+        }
+        if (d == 0) {
+            // Every prime factor of m exceeds the bound; they are found in increasing order after the smaller ones.
+            PrimePowers large;
+            large.count = 0;
+            if (!factor_cofactor(&large, to_u128(m), stop)) return;
+            for (int i = 0; i < large.count; ++i) {
+                uint64_t prime[kExactIntLimbs];
+                from_u128(prime, large.primes[i]);
+                record_factor(f, prime, large.exponents[i]);
+            }
             return;
         }
         uint64_t exponent = 0;
@@ -302,10 +315,10 @@ void enumerate_divisors(DivisorList* d, const FactorList* f) {
     }
 }
 
-void run_factor_job(const SPrimeFactorCalc& job, const JobSink& sink, const StopFlag& stop) {
+void run_factor_job(const SPrimeFactorCalc& job, const JobSink& sink, const StopFlag& stop, ExactAlgorithm algorithm) {
     const int saved_width = num_ctx.int_limbs;
     num_ctx.int_limbs = kExactIntLimbs;
     FactorJobStorage storage;
-    factor_job_numbers(job, sink, stop, &storage);
+    factor_job_numbers(job, sink, stop, algorithm, &storage);
     num_ctx.int_limbs = saved_width;
 }

@@ -1,5 +1,6 @@
-// Prime factorisation by trial division along the wheel, the sorted list of all divisors generated level by level
-// from it, and the job that writes one line per number of an interval. Every value has the width 2 (below 2^128).
+// Prime factorisation (trial division along the wheel for the small primes, then proven tests, rho and ECM), the
+// sorted list of all divisors generated level by level from it, and the job that writes one line per number of an
+// interval. Every value has the width 2 (below 2^128).
 #pragma once
 
 #include <cstdint>
@@ -26,8 +27,11 @@ struct DivisorList {
 };
 
 // Fills f with the prime factors of n (count 0 for n < 2). A width other than 2 gives count -1. A set stop flag
-// ends the search early with a wrong last entry, which the caller discards.
-void factorize(FactorList* f, const BigInt* n, const StopFlag& stop);
+// ends the search early with a wrong or missing last entry, which the caller discards. The wheel tries the small
+// divisors; above kFactorTrialBound the cofactor goes to the proven test, rho and ECM, unless the algorithm is
+// trial division alone.
+void factorize(FactorList* f, const BigInt* n, const StopFlag& stop,
+               ExactAlgorithm algorithm = ExactAlgorithm::kProven);
 
 // Fills d with every divisor of the number factored in f, in increasing order; count -1 when f has count -1, an
 // exponent outside 1 .. 255, or too many divisors.
@@ -40,4 +44,5 @@ void insert_sorted(DivisorList* d, const uint64_t* value);
 // Ends without a line and without a message on a stop, with message 3100 on a numeric error (x passing 2^128 - 1)
 // and with 3101 (the number as argument) when the factor or divisor limits are passed. Sets the width 2 for the
 // job and restores it.
-void run_factor_job(const SPrimeFactorCalc& job, const JobSink& sink, const StopFlag& stop);
+void run_factor_job(const SPrimeFactorCalc& job, const JobSink& sink, const StopFlag& stop,
+                    ExactAlgorithm algorithm = ExactAlgorithm::kProven);

@@ -12,7 +12,7 @@
 
 enum PrimeMethod : uint32_t {
     kPrimeMethodNone = 0,
-    kPrimeMethodExact = 1,          // trial division, numbers below 2^128
+    kPrimeMethodExact = 1,          // exact answers (trial division, proven tests), numbers below 2^128
     kPrimeMethodProbabilistic = 2,  // small primes and two Euler-Jacobi tests, numbers up to 1242 digits
 };
 
@@ -20,6 +20,14 @@ enum PrimeMode : uint32_t {
     kPrimeModeInterval = 1,
     kPrimeModeNext = 2,
     kPrimeModeTest = 3,
+};
+
+// How the exact method decides below 2^128: by the wheel's trial division alone, bounded in practice only by the
+// stop flag, or by the wheel up to a small bound and then proven primality tests, rho and ECM. Both give the same
+// answers; the first is kept as the reference.
+enum class ExactAlgorithm : uint8_t {
+    kProven,
+    kTrialDivision,
 };
 
 inline constexpr int kExactIntLimbs = 2;

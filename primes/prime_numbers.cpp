@@ -4,6 +4,7 @@
 
 #include "integer/integer_text.h"
 #include "numeric/num_context.h"
+#include "primes/proven_prime.h"
 #include "shell/messages.h"
 #include "shell/string_table.h"
 
@@ -22,6 +23,11 @@ enum PrimeTextSlot : int {
 inline constexpr uint64_t kLargestTableNumber = 1008;
 
 enum class JobEnd { kNormal, kStopped, kFailed };
+
+// The value of a number of the exact method's width 2.
+u128 to_u128(const BigInt* n) {
+    return (static_cast<u128>(n[1]) << 64) | n[0];
+}
 
 int text_length(const char16_t* text) {
     int n = 0;
@@ -156,8 +162,8 @@ bool euler_test(const BigInt* n, uint64_t base, int sign) {
 
 // ---- Exact method ------------------------------------------------------------------------------------------------
 
-JobEnd exact_test_job(PrimeWriter* w, const BigInt* n, const StopFlag& stop) {
-    const bool prime = exact_is_prime(n, stop);
+JobEnd exact_test_job(PrimeWriter* w, const BigInt* n, const StopFlag& stop, ExactAlgorithm algorithm) {
+    const bool prime = exact_is_prime(n, stop, algorithm);
     if (stop_requested(stop)) return JobEnd::kStopped;
     writer_put_verdict(w, n, prime);
     return JobEnd::kNormal;
@@ -165,7 +171,8 @@ JobEnd exact_test_job(PrimeWriter* w, const BigInt* n, const StopFlag& stop) {
 
 // Walks the odd numbers of the interval (2 is handled apart) and keeps s = floor(sqrt(x)) up to date through
 // q = (s + 1)^2 instead of a square root per candidate.
-JobEnd exact_search_job(PrimeWriter* w, const SPrimeNumberCalc& job, const BigInt* n, const StopFlag& stop) {
+JobEnd exact_search_job(PrimeWriter* w, const SPrimeNumberCalc& job, const BigInt* n, const StopFlag& stop,
+                        ExactAlgorithm algorithm) {
     const size_t width = static_cast<size_t>(num_ctx.int_limbs);
     ScratchFrame frame;
     BigInt* x = scratch_take(width);
@@ -199,9 +206,11 @@ JobEnd exact_search_job(PrimeWriter* w, const SPrimeNumberCalc& job, const BigIn
     }
     while (count >= 1) {
         WheelPosition position = kWheelFromThree;
-        const uint64_t divisor = wheel_next_divisor(x, s, &position, stop);
+        const bool complete = algorithm == ExactAlgorithm::kTrialDivision || s <= kExactSieveBound;
+        const uint64_t divisor = wheel_next_divisor(x, complete ? s : kExactSieveBound, &position, stop);
+        const bool prime = divisor == 0 && (complete || proven_is_prime(to_u128(x), stop));
         if (stop_requested(stop)) return JobEnd::kStopped;
-        if (divisor == 0) {
+        if (prime) {
             writer_put_prime(w, x);
             if (job.mode == kPrimeModeNext) return JobEnd::kNormal;
         }
@@ -223,7 +232,7 @@ JobEnd exact_search_job(PrimeWriter* w, const SPrimeNumberCalc& job, const BigIn
 
 // ---- Probabilistic method -------------------------------------------------------------------------------------
 
-JobEnd probabilistic_test_job(PrimeWriter* w, const BigInt* n, const StopFlag& stop) {
+JobEnd probabilistic_test_job(PrimeWriter* w, const BigInt* n, const StopFlag& stop, ExactAlgorithm) {
     const bool composite = is_composite(n);
     if (num_ctx.error_code != 0) return JobEnd::kFailed;
     if (stop_requested(stop)) return JobEnd::kStopped;
@@ -231,7 +240,8 @@ JobEnd probabilistic_test_job(PrimeWriter* w, const BigInt* n, const StopFlag& s
     return JobEnd::kNormal;
 }
 
-JobEnd probabilistic_search_job(PrimeWriter* w, const SPrimeNumberCalc& job, const BigInt* n, const StopFlag& stop) {
+JobEnd probabilistic_search_job(PrimeWriter* w, const SPrimeNumberCalc& job, const BigInt* n, const StopFlag& stop,
+                                ExactAlgorithm) {
     ScratchFrame frame;
     BigInt* x = scratch_take(static_cast<size_t>(num_ctx.int_limbs));
     bigint_copy(x, n);
@@ -250,12 +260,12 @@ JobEnd probabilistic_search_job(PrimeWriter* w, const SPrimeNumberCalc& job, con
     return num_ctx.error_code != 0 ? JobEnd::kFailed : JobEnd::kNormal;
 }
 
-using SearchJob = JobEnd (*)(PrimeWriter*, const SPrimeNumberCalc&, const BigInt*, const StopFlag&);
-using TestJob = JobEnd (*)(PrimeWriter*, const BigInt*, const StopFlag&);
+using SearchJob = JobEnd (*)(PrimeWriter*, const SPrimeNumberCalc&, const BigInt*, const StopFlag&, ExactAlgorithm);
+using TestJob = JobEnd (*)(PrimeWriter*, const BigInt*, const StopFlag&, ExactAlgorithm);
 
 // The frame shared by both methods: width, header, the mode's work, the closing line, the overflow message.
 void run_with_method(const SPrimeNumberCalc& job, const JobSink& sink, const StopFlag& stop, int width, TestJob test,
-                     SearchJob search) {
+                     SearchJob search, ExactAlgorithm algorithm) {
     const int saved_width = num_ctx.int_limbs;
     num_ctx.int_limbs = width;
     PrimeWriter w{&sink, job.format_flags, job.base, 0, true, 0};
@@ -264,9 +274,9 @@ void run_with_method(const SPrimeNumberCalc& job, const JobSink& sink, const Sto
         BigInt* n = scratch_take(static_cast<size_t>(width));
         bigint_copy(n, job.number);
         if (job.mode == kPrimeModeTest) {
-            test(&w, n, stop);
+            test(&w, n, stop, algorithm);
         } else if (job.mode == kPrimeModeInterval || job.mode == kPrimeModeNext) {
-            if (writer_put_header(&w, job, n) && search(&w, job, n, stop) == JobEnd::kNormal &&
+            if (writer_put_header(&w, job, n) && search(&w, job, n, stop, algorithm) == JobEnd::kNormal &&
                 job.mode == kPrimeModeInterval) {
                 writer_put_closing(&w);
             }
@@ -330,26 +340,30 @@ bool is_composite(const BigInt* n) {
     return false;
 }
 
-bool exact_is_prime(const BigInt* n, const StopFlag& stop) {
+bool exact_is_prime(const BigInt* n, const StopFlag& stop, ExactAlgorithm algorithm) {
     if (bigint_compare_word(n, 2) < 0) return false;
     ScratchFrame frame;
     BigInt* s = scratch_take(static_cast<size_t>(num_ctx.int_limbs));
     bigint_isqrt(s, n);
     WheelPosition position = kWheelFromTwo;
-    return wheel_next_divisor(n, s[0], &position, stop) == 0;
+    const bool complete = algorithm == ExactAlgorithm::kTrialDivision || s[0] <= kExactSieveBound;
+    if (wheel_next_divisor(n, complete ? s[0] : kExactSieveBound, &position, stop) != 0) return false;
+    return complete || proven_is_prime(to_u128(n), stop);
 }
 
-void run_prime_job_exact(const SPrimeNumberCalc& job, const JobSink& sink, const StopFlag& stop) {
-    run_with_method(job, sink, stop, kExactIntLimbs, exact_test_job, exact_search_job);
+void run_prime_job_exact(const SPrimeNumberCalc& job, const JobSink& sink, const StopFlag& stop,
+                         ExactAlgorithm algorithm) {
+    run_with_method(job, sink, stop, kExactIntLimbs, exact_test_job, exact_search_job, algorithm);
 }
 
 void run_prime_job_probabilistic(const SPrimeNumberCalc& job, const JobSink& sink, const StopFlag& stop) {
-    run_with_method(job, sink, stop, kProbabilisticIntLimbs, probabilistic_test_job, probabilistic_search_job);
+    run_with_method(job, sink, stop, kProbabilisticIntLimbs, probabilistic_test_job, probabilistic_search_job,
+                    ExactAlgorithm::kProven);
 }
 
-void run_prime_job(const SPrimeNumberCalc& job, const JobSink& sink, const StopFlag& stop) {
+void run_prime_job(const SPrimeNumberCalc& job, const JobSink& sink, const StopFlag& stop, ExactAlgorithm algorithm) {
     if (job.method == kPrimeMethodExact) {
-        run_prime_job_exact(job, sink, stop);
+        run_prime_job_exact(job, sink, stop, algorithm);
     } else if (job.method == kPrimeMethodProbabilistic) {
         run_prime_job_probabilistic(job, sink, stop);
     }

@@ -75,7 +75,8 @@ struct JobResult {
     std::string param;
 };
 
-JobResult run_job(const char* n, uint32_t k, bool divisors, bool count = false, int base = 10, uint32_t flags = 0) {
+JobResult run_job(const char* n, uint32_t k, bool divisors, bool count = false, int base = 10, uint32_t flags = 0,
+                  ExactAlgorithm algorithm = ExactAlgorithm::kProven) {
     Context context;
     SPrimeFactorCalc job{};
     job.divisors = divisors ? 1 : 0;
@@ -88,7 +89,7 @@ JobResult run_job(const char* n, uint32_t k, bool divisors, bool count = false, 
     job.base = base;
     Capture capture;
     StopFlag stop{0};
-    run_factor_job(job, JobSink{capture_append, nullptr, &capture}, stop);
+    run_factor_job(job, JobSink{capture_append, nullptr, &capture}, stop, algorithm);
     return JobResult{capture.lines, message_state.message_code, utf16_to_utf8(message_state.message_param1)};
 }
 
@@ -208,14 +209,16 @@ TEST(Factorize, FactorisationsMultiplyBackToPrimesInIncreasingOrder) {
     StopFlag stop{0};
     auto factor = std::make_unique<FactorList>();
     for (int i = 0; i < 3000; ++i) {
-        // Products of random primes of mixed sizes; the largest may have up to 40 bits, the cofactor found last.
+        // Products of random primes of mixed sizes; the largest may have up to 111 bits, the cofactor found last.
         Mpz n("1"), p;
         const int count = 1 + static_cast<int>(rng() % 6);
         for (int j = 0; j < count; ++j) {
-            const int bits = j == 0 ? 2 + static_cast<int>(rng() % 39) : 2 + static_cast<int>(rng() % 16);
-            mpz_set_ui(p.v, rng() & ((1ull << bits) - 1));
+            const int bits = j == 0 ? 2 + static_cast<int>(rng() % 110) : 2 + static_cast<int>(rng() % 16);
+            const uint64_t words[2] = {rng(), rng()};
+            mpz_import(p.v, 2, -1, 8, 0, 0, words);
+            mpz_fdiv_r_2exp(p.v, p.v, static_cast<mp_bitcnt_t>(bits));
             mpz_nextprime(p.v, p.v);
-            const int power = j == 0 ? 1 : 1 + static_cast<int>(rng() % 3);  // p^2 would need p candidates
+            const int power = j == 0 ? 1 : 1 + static_cast<int>(rng() % 3);
             for (int e = 0; e < power && mpz_sizeinbase(n.v, 2) + mpz_sizeinbase(p.v, 2) <= 127; ++e) {
                 mpz_mul(n.v, n.v, p.v);
             }
@@ -238,6 +241,29 @@ TEST(Factorize, FactorisationsMultiplyBackToPrimesInIncreasingOrder) {
     }
 }
 
+// Wherever trial division alone finishes, both paths write the same lines.
+TEST(FactorJob, TrialDivisionAndProvenPathsWriteTheSameLines) {
+    struct Window {
+        const char* n;
+        uint32_t k;
+        bool divisors;
+    };
+    const Window kWindows[] = {
+        {"1", 5000, false},
+        {"1", 600, true},
+        {"16777000", 600, false},  // around 2^24, where the cofactor first passes the trial bound squared
+        {"1099511627000", 200, false},
+        {"1099511627000", 100, true},
+    };
+    for (const auto& w : kWindows) {
+        const JobResult trial = run_job(w.n, w.k, w.divisors, true, 10, 0, ExactAlgorithm::kTrialDivision);
+        const JobResult proven = run_job(w.n, w.k, w.divisors, true, 10, 0);
+        ASSERT_EQ(proven.lines.size(), trial.lines.size()) << w.n;
+        for (size_t i = 0; i < trial.lines.size(); ++i) ASSERT_EQ(proven.lines[i], trial.lines[i]) << w.n << " + " << i;
+        EXPECT_EQ(proven.message, trial.message) << w.n;
+    }
+}
+
 TEST(Factorize, RefusesOtherWidthsAndEndsAtOnceWhenStopped) {
     Context context;
     StopFlag go{0}, stopped{1};
@@ -254,10 +280,17 @@ TEST(Factorize, RefusesOtherWidthsAndEndsAtOnceWhenStopped) {
         factorize(&f, n, go);
         EXPECT_EQ(f.count, 0) << x;
     }
-    // 2^127 - 1 is prime: without the stop flag the search would run for ages.
+    // 2^127 - 1 is prime: trial division alone would run for ages without the stop flag, and ends at once with it
+    // (the entry it leaves is discarded by the job). The proven path stops inside the proof.
     const uint64_t mersenne[2] = {UINT64_MAX, UINT64_MAX >> 1};
-    factorize(&f, mersenne, stopped);
+    factorize(&f, mersenne, stopped, ExactAlgorithm::kTrialDivision);
     EXPECT_EQ(f.count, 1);
+    factorize(&f, mersenne, stopped);
+    EXPECT_LE(f.count, 1);
+    factorize(&f, mersenne, go);
+    ASSERT_EQ(f.count, 1);
+    EXPECT_EQ(f.primes[0][0], mersenne[0]);
+    EXPECT_EQ(f.primes[0][1], mersenne[1]);
 }
 
 // ---- Divisors -----------------------------------------------------------------------------------------------------

@@ -66,7 +66,8 @@ struct JobResult {
     uint32_t message;
 };
 
-JobResult run_job(uint32_t method, uint32_t mode, const mpz_t n, int32_t k, int base = 10, uint32_t flags = 0) {
+JobResult run_job(uint32_t method, uint32_t mode, const mpz_t n, int32_t k, int base = 10, uint32_t flags = 0,
+                  ExactAlgorithm algorithm = ExactAlgorithm::kProven) {
     Context context(method == kPrimeMethodExact ? kExactIntLimbs : kProbabilisticIntLimbs);
     static SPrimeNumberCalc job;
     job = SPrimeNumberCalc{method, mode, {}, mode == kPrimeModeInterval ? k : kPrimeIntervalMax, flags, 1, base};
@@ -75,7 +76,7 @@ JobResult run_job(uint32_t method, uint32_t mode, const mpz_t n, int32_t k, int 
     std::copy(words.begin(), words.end(), job.number);
     std::u16string text;
     StopFlag stop{0};
-    run_prime_job(job, JobSink{append_piece, nullptr, &text}, stop);
+    run_prime_job(job, JobSink{append_piece, nullptr, &text}, stop, algorithm);
     return JobResult{utf16_to_utf8(text), message_state.message_code};
 }
 
@@ -274,7 +275,9 @@ TEST(PrimeJob, MethodsAgreeWithEachOtherAndWithGmp) {
         {32, -1500, 3000, true},  // across 2^32
         {48, -120, 240, true},    // a few primes with about 3 million candidate divisors each
         {64, -30, 33, true},      // across the second word: all composite, smallest factors below 300000
-        {127, -300, 600, false},  // trial division of a prime is out of reach here
+        {82, -600, 1200, true},   // across the bound of the 13 strong-probable-prime bases
+        {127, -300, 600, true},   // each prime proven through a factorisation of p - 1
+        {128, -400, 400, true},   // up to 2^128 - 1
         {2000, -200, 100, false},
     };
     for (const auto& w : kWindows) {
@@ -286,13 +289,71 @@ TEST(PrimeJob, MethodsAgreeWithEachOtherAndWithGmp) {
             EXPECT_EQ(run_job(kExact, kInterval, n.v, static_cast<int32_t>(w.k)).text, expected) << text_of(n.v);
         }
     }
-    // Near 2^127 the exact test still decides the numbers with a small factor.
+    // Near 2^127 the exact test decides every number, prime or not.
     Mpz x;
     set_power_of_two(x.v, 127, -100);
     for (int i = 0; i < 200; ++i, mpz_add_ui(x.v, x.v, 1)) {
-        if (!has_factor_below(x.v, 30000)) continue;
-        EXPECT_EQ(run_job(kExact, kTest, x.v, 0).text, text_of(x.v) + " is not a prime number.\r\n");
+        const bool prime = mpz_probab_prime_p(x.v, 50) != 0;
+        const std::string verdict = prime ? " is a prime number.\r\n" : " is not a prime number.\r\n";
+        EXPECT_EQ(run_job(kExact, kTest, x.v, 0).text, text_of(x.v) + verdict);
     }
+}
+
+TEST(PrimeJob, NextPrimeMatchesGmpUpTo2To128) {
+    gmp_randstate_t state;
+    gmp_randinit_default(state);
+    gmp_randseed_ui(state, 127);
+    for (int i = 0; i < 40; ++i) {
+        Mpz n, p;
+        if (i == 0) set_power_of_two(n.v, 127, 0);
+        if (i > 0) mpz_urandomb(n.v, state, 60 + static_cast<unsigned>(i) * 17 % 68);
+        mpz_sub_ui(p.v, n.v, 1);
+        mpz_nextprime(p.v, p.v);  // the smallest prime >= n
+        EXPECT_EQ(run_job(kExact, kNext, n.v, 0).text, "Next prime number:\r\n" + text_of(p.v)) << text_of(n.v);
+    }
+    gmp_randclear(state);
+}
+
+// The wheel's trial division alone and the proven path write the same texts wherever trial division finishes.
+TEST(PrimeJob, TrialDivisionAndProvenPathsWriteTheSameTexts) {
+    struct Window {
+        unsigned power;
+        long offset, k;
+        uint32_t mode;
+    };
+    const Window kWindows[] = {
+        {0, 0, 20000, kInterval}, {20, -500, 1000, kInterval}, {32, -2000, 4000, kInterval}, {40, -300, 600, kInterval},
+        {44, 0, 0, kNext},        {46, -50, 0, kNext},         {64, -30, 33, kInterval},
+    };
+    for (const auto& w : kWindows) {
+        Mpz n;
+        set_power_of_two(n.v, w.power, w.offset);
+        const JobResult trial =
+            run_job(kExact, w.mode, n.v, static_cast<int32_t>(w.k), 10, 0, ExactAlgorithm::kTrialDivision);
+        EXPECT_EQ(run_job(kExact, w.mode, n.v, static_cast<int32_t>(w.k)).text, trial.text) << text_of(n.v);
+    }
+    gmp_randstate_t state;
+    gmp_randinit_default(state);
+    gmp_randseed_ui(state, 99);
+    for (int i = 0; i < 300; ++i) {
+        Mpz n;
+        mpz_urandomb(n.v, state, 1 + static_cast<unsigned>(i) % 42);
+        mpz_add_ui(n.v, n.v, 1);
+        const JobResult trial = run_job(kExact, kTest, n.v, 0, 16, kGroup, ExactAlgorithm::kTrialDivision);
+        EXPECT_EQ(run_job(kExact, kTest, n.v, 0, 16, kGroup).text, trial.text) << text_of(n.v);
+    }
+    gmp_randclear(state);
+}
+
+TEST(PrimeJob, AStopBeforeTheAnswerWritesNoVerdict) {
+    Context context(kExactIntLimbs);
+    static SPrimeNumberCalc job;
+    job = SPrimeNumberCalc{kExact, kTest, {UINT64_MAX, UINT64_MAX >> 1}, kPrimeIntervalMax, 0, 1, 10};  // 2^127 - 1
+    std::u16string text;
+    StopFlag stop{1};
+    run_prime_job(job, JobSink{append_piece, nullptr, &text}, stop);
+    EXPECT_EQ(text, u"");
+    EXPECT_EQ(message_state.message_code, 0u);
 }
 
 TEST(PrimeJob, CountsThePrimesBelowAMillion) {
