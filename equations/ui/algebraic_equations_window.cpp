@@ -32,7 +32,8 @@ QComboBox* create_selector(QWidget* parent, int y, int width, std::initializer_l
     QComboBox* combo = create_combo(parent, 10, y, width, 22);
     for (int item : item_slots) combo->addItem(to_qstring(slot(item)));
     combo->setCurrentIndex(0);
-    create_label(parent, 10 + width + 6, y + 3, 180 - width - 6, 20, slot(label_slot));
+    const int label_x = 10 + width + 5;
+    create_label(parent, label_x, y + 3, kGridLeft - 2 - label_x, 20, slot(label_slot));
     return combo;
 }
 
@@ -47,12 +48,12 @@ Form* create_algebraic_equations_window() {
 
     w.degree = create_spin_field(w.form, 10, 10, 1, kMaxEquationDegree, kStartDegree,
                                  [](int32_t degree) { algebraic_equations_set_degree(degree); });
-    create_label(w.form, 76, 12, 110, 20, slot(63));
+    create_label(w.form, 76, 12, 120, 20, slot(63));
     w.mode = create_selector(w.form, 42, 85, {65, 66}, 64);
-    w.result_type = create_selector(w.form, 76, 110, {68, 69}, 67);
+    w.result_type = create_selector(w.form, 76, 105, {68, 69}, 67);
     w.precision = create_spin_field(w.form, 10, 110, kMinPrecision, equation_precision_maximum(kStartDegree),
                                     kStartPrecision, {});
-    create_label(w.form, 76, 112, 110, 20, slot(18));
+    create_label(w.form, 76, 112, 120, 20, slot(18));
     w.multiplicity = create_check(w.form, 10, 140, 175, 20, slot(70));
     w.multiplicity->setChecked(true);
 
