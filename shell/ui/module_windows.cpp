@@ -1,14 +1,21 @@
 #include "shell/ui/module_windows.h"
 
+#include "calculator/ui/calculator_window.h"
+#include "equations/ui/algebraic_equations_window.h"
+#include "equations/ui/linear_systems_window.h"
+#include "equations/ui/polynomials_window.h"
 #include "shell/string_table.h"
 #include "shell/ui/app_windows.h"
 
 namespace {
 
 const ModuleWindowEntry kModuleWindows[] = {
-    {kCmdCalculator, 370, 355, 17, nullptr},    {kCmdAlgebraicEquations, 505, 390, 62, nullptr},
-    {kCmdLinearSystems, 505, 420, 74, nullptr}, {kCmdPolynomials, 505, 420, 86, nullptr},
-    {kCmdPrimeNumbers, 650, 368, 31, nullptr},  {kCmdPrimeFactors, 562, 316, 22, nullptr},
+    {kCmdCalculator, 370, 355, 17, create_calculator_window},
+    {kCmdAlgebraicEquations, 505, 390, 62, create_algebraic_equations_window},
+    {kCmdLinearSystems, 505, 420, 74, create_linear_systems_window},
+    {kCmdPolynomials, 505, 420, 86, create_polynomials_window},
+    {kCmdPrimeNumbers, 650, 368, 31, nullptr},
+    {kCmdPrimeFactors, 562, 316, 22, nullptr},
 };
 
 }  // namespace
