@@ -1,5 +1,6 @@
 #include "shell/ui/app_windows.h"
 
+#include "primes/ui/prime_job_host.h"
 #include "shell/ui/about_box.h"
 #include "shell/ui/help.h"
 #include "shell/ui/main_window.h"
@@ -20,6 +21,7 @@ void create_windows() {
     w.about = create_about_box();
     w.linear_systems = create_module_window(kCmdLinearSystems);
     w.help = create_help_window();
+    set_prime_windows_main_window(w.main);  // a closed prime window hands the activation back to the main window
 }
 
 void destroy_windows() {

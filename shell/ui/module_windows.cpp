@@ -4,6 +4,8 @@
 #include "equations/ui/algebraic_equations_window.h"
 #include "equations/ui/linear_systems_window.h"
 #include "equations/ui/polynomials_window.h"
+#include "primes/ui/prime_factors_window.h"
+#include "primes/ui/prime_numbers_window.h"
 #include "shell/string_table.h"
 #include "shell/ui/app_windows.h"
 
@@ -14,8 +16,8 @@ const ModuleWindowEntry kModuleWindows[] = {
     {kCmdAlgebraicEquations, 505, 390, 62, create_algebraic_equations_window},
     {kCmdLinearSystems, 505, 420, 74, create_linear_systems_window},
     {kCmdPolynomials, 505, 420, 86, create_polynomials_window},
-    {kCmdPrimeNumbers, 650, 368, 31, nullptr},
-    {kCmdPrimeFactors, 562, 316, 22, nullptr},
+    {kCmdPrimeNumbers, 650, 368, 31, create_prime_numbers_window},
+    {kCmdPrimeFactors, 562, 316, 22, create_prime_factors_window},
 };
 
 }  // namespace

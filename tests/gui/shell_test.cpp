@@ -267,7 +267,8 @@ TEST_F(ShellTest, ModuleWindowsKeepTheirContentsWhenClosedAndShownAgain) {
         EXPECT_FALSE(w->isVisible()) << command;
         main_window_command(command);
         EXPECT_TRUE(w->isVisible()) << command;
-        EXPECT_EQ(w->findChild<QLineEdit*>()->text(), QString::number(command));
+        ASSERT_TRUE(w->findChildren<QLineEdit*>().contains(note)) << command;
+        EXPECT_EQ(note->text(), QString::number(command));
     }
 }
 
