@@ -1,5 +1,6 @@
 // Product, long division and modular power of BigInt at the widths in use (2 words for the prime-factor module,
-// 129 for the probabilistic prime method, 33 in between), with GMP's mpz functions on the same operands beside them.
+// 129 for the probabilistic prime method, 33 in between; the product also at 512, where Karatsuba runs two levels
+// deeper), with GMP's mpz functions on the same operands beside them.
 #include <benchmark/benchmark.h>
 #include <gmp.h>
 
@@ -131,8 +132,8 @@ void BM_gmp_powm(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_bigint_mul)->Arg(2)->Arg(33)->Arg(129);
-BENCHMARK(BM_gmp_mul)->Arg(2)->Arg(33)->Arg(129);
+BENCHMARK(BM_bigint_mul)->Arg(2)->Arg(33)->Arg(129)->Arg(512);
+BENCHMARK(BM_gmp_mul)->Arg(2)->Arg(33)->Arg(129)->Arg(512);
 BENCHMARK(BM_bigint_divmod)->Arg(2)->Arg(33)->Arg(129);
 BENCHMARK(BM_gmp_divmod)->Arg(2)->Arg(33)->Arg(129);
 BENCHMARK(BM_bigint_powmod)->Arg(2)->Arg(33)->Arg(129)->Unit(benchmark::kMicrosecond);

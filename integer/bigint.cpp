@@ -114,15 +114,149 @@ void words_sqr(uint64_t* r, const uint64_t* a, int n) {
     }
 }
 
-// Product of significant spans into r (capacity na + nb); returns the significant length of the product.
-inline int words_mul_sig(uint64_t* r, const uint64_t* a, int na, const uint64_t* b, int nb) {
-    if (na == 0 || nb == 0) return 0;
-    if (a == b && na == nb) {
-        words_sqr(r, a, na);
-    } else if (na >= nb) {
-        words_mul(r, a, na, b, nb);
+// ---- Karatsuba product ------------------------------------------------------------------------------------------
+
+constexpr int kKaratsubaMinWords = 24;  // measured crossover against the schoolbook product
+
+// Work words the Karatsuba product of n-word factors takes: 6 ceil(n/2) + 1 per level, for levels down to the
+// crossover.
+size_t karatsuba_work_words(int n) {
+    size_t words = 0;
+    while (n >= kKaratsubaMinWords) {
+        const int hs = n - n / 2;
+        words += 6 * static_cast<size_t>(hs) + 1;
+        n = hs;
+    }
+    return words;
+}
+
+// r[0..n) = x + y + carry; returns the carry out.
+inline uint64_t words_add_n(uint64_t* r, const uint64_t* x, const uint64_t* y, int n, uint64_t carry) {
+    for (int i = 0; i < n; ++i) {
+        const u128 t = static_cast<u128>(x[i]) + y[i] + carry;
+        r[i] = static_cast<uint64_t>(t);
+        carry = static_cast<uint64_t>(t >> 64);
+    }
+    return carry;
+}
+
+// r[0..n) = x - y - borrow; returns the borrow out.
+inline uint64_t words_sub_n(uint64_t* r, const uint64_t* x, const uint64_t* y, int n, uint64_t borrow) {
+    for (int i = 0; i < n; ++i) {
+        const uint64_t t = x[i] - y[i];
+        const uint64_t b1 = x[i] < y[i];
+        r[i] = t - borrow;
+        borrow = b1 | (t < borrow);
+    }
+    return borrow;
+}
+
+// r = |x - y| for x of nx words and y of ny <= nx words (y zero-extended); returns true when x < y.
+bool words_abs_diff(uint64_t* r, const uint64_t* x, int nx, const uint64_t* y, int ny) {
+    int i = nx - 1;
+    while (i >= ny && x[i] == 0) --i;
+    bool x_smaller = false;
+    if (i < ny) {
+        while (i >= 0 && x[i] == y[i]) --i;
+        x_smaller = i >= 0 && x[i] < y[i];
+    }
+    if (x_smaller) {
+        words_sub_n(r, y, x, ny, 0);
+        words_zero(r + ny, nx - ny);  // x's words above ny are zero here
+        return true;
+    }
+    uint64_t borrow = words_sub_n(r, x, y, ny, 0);
+    for (int k = ny; k < nx; ++k) {
+        r[k] = x[k] - borrow;
+        borrow = x[k] < borrow;
+    }
+    return false;
+}
+
+// r[0..2n) = x * y (a square when x == y); r overlaps neither factor. With h = floor(n/2), x = x1 2^(64h) + x0:
+// x0 y1 + x1 y0 = x0 y0 + x1 y1 - (x1 - x0)(y1 - y0). work holds karatsuba_work_words(n) words.
+void words_karatsuba(uint64_t* r, const uint64_t* x, const uint64_t* y, int n, uint64_t* work) {
+    const bool square = x == y;
+    if (n < kKaratsubaMinWords) {
+        if (square) {
+            words_sqr(r, x, n);
+        } else {
+            words_mul(r, x, n, y, n);
+        }
+        return;
+    }
+    const int h = n / 2, hs = n - h;
+    words_karatsuba(r, x, y, h, work);
+    words_karatsuba(r + 2 * h, x + h, square ? x + h : y + h, hs, work);
+    uint64_t* dx = work;
+    uint64_t* dy = dx + hs;
+    uint64_t* t = dy + hs;
+    uint64_t* mid = t + 2 * hs;
+    const bool x_negative = words_abs_diff(dx, x + h, hs, x, h);
+    const bool y_negative = square ? x_negative : words_abs_diff(dy, y + h, hs, y, h);
+    words_karatsuba(t, dx, square ? dx : dy, hs, mid + 2 * hs + 1);
+    // mid = x0 y0 + x1 y1 -+ t, at most 2^(128 hs + 1): 2hs + 1 words
+    uint64_t carry = words_add_n(mid, r + 2 * h, r, 2 * h, 0);
+    for (int i = 2 * h; i < 2 * hs; ++i) {
+        mid[i] = r[2 * h + i] + carry;
+        carry = mid[i] < carry;
+    }
+    mid[2 * hs] = carry;
+    if (x_negative == y_negative) {
+        mid[2 * hs] -= words_sub_n(mid, mid, t, 2 * hs, 0);
     } else {
-        words_mul(r, b, nb, a, na);
+        mid[2 * hs] += words_add_n(mid, mid, t, 2 * hs, 0);
+    }
+    // r[h..2n) += mid; the full product fits 2n words, so the carry dies out inside
+    carry = words_add_n(r + h, r + h, mid, 2 * hs + 1, 0);
+    for (int i = h + 2 * hs + 1; carry != 0 && i < 2 * n; ++i) {
+        r[i] += carry;
+        carry = r[i] == 0;
+    }
+}
+
+// Product of significant spans into r (capacity na + nb); returns the significant length of the product. Factors
+// of at least kKaratsubaMinWords words are multiplied by Karatsuba on square blocks when the work area fits the
+// scratch stack with room to spare; otherwise, and for shorter factors, by the schoolbook loops.
+int words_mul_sig(uint64_t* r, const uint64_t* a, int na, const uint64_t* b, int nb) {
+    if (na == 0 || nb == 0) return 0;
+    if (na < nb) {
+        const uint64_t* t = a;
+        a = b;
+        b = t;
+        const int tn = na;
+        na = nb;
+        nb = tn;
+    }
+    const bool square = a == b && na == nb;
+    const size_t work_words = 2 * static_cast<size_t>(nb) + karatsuba_work_words(nb);
+    const size_t scratch_left =
+        num_ctx.scratch_base == nullptr
+            ? 0
+            : static_cast<size_t>(num_ctx.scratch_base + kScratchBytes - num_ctx.scratch_top) / 8;
+    if (nb < kKaratsubaMinWords || work_words + 1024 > scratch_left) {
+        if (square) {
+            words_sqr(r, a, na);
+        } else {
+            words_mul(r, a, na, b, nb);
+        }
+        return sig_words(r, na + nb);
+    }
+    ScratchFrame frame;
+    uint64_t* block = scratch_take(work_words);
+    uint64_t* work = block + 2 * nb;
+    // r = a * b by blocks of nb words of a, each product added in at its offset
+    words_karatsuba(r, a, b, nb, work);
+    words_zero(r + 2 * nb, na - nb);
+    for (int offset = nb; offset < na; offset += nb) {
+        const int len = na - offset < nb ? na - offset : nb;
+        if (len == nb) {
+            words_karatsuba(block, a + offset, b, nb, work);
+        } else {
+            words_mul(block, b, nb, a + offset, len);
+        }
+        // the words of r above offset + nb are still zero; the sum fits na + nb words, so no carry leaves it
+        words_add_n(r + offset, r + offset, block, nb + len, 0);
     }
     return sig_words(r, na + nb);
 }

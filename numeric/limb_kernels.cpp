@@ -204,22 +204,6 @@ uint64_t split_b(u128 x, uint64_t* remainder) {
     return split_b_inline(hi64(x), lo64(x), remainder);
 }
 
-uint64_t div_pow10(uint64_t x, int k, uint64_t* remainder) {
-    if (k == 0) {
-        *remainder = 0;
-        return x;
-    }
-    const uint64_t p = kPow10[k];
-    uint64_t q = hi64(static_cast<u128>(x) * kPow10Reciprocal[k]);
-    uint64_t r = x - q * p;
-    if (r >= p) {
-        r -= p;
-        ++q;
-    }
-    *remainder = r;
-    return q;
-}
-
 uint64_t div_wide(uint64_t* remainder, uint64_t high, uint64_t low, uint64_t d, uint64_t reciprocal) {
     return div_wide_inline(remainder, high, low, d, reciprocal);
 }
@@ -261,14 +245,16 @@ uint64_t mul_limbs_reference(int n, uint64_t* dst, const uint64_t* a, const uint
     return work[n];
 }
 
+namespace {
+
 // Column sums of the truncated product: every partial product a[i]*b[j] with i + j <= n + m - 2 lands in column
 // k = i + j, whose exact sum (below n * 10^38 < 2^136) is kept in three words. Column k carries weight
 // 10^(19 * (n + m - 2 - k)), so the columns are folded into base 10^19 from k = n + m - 2 upward: column k plus the
 // incoming carry gives limb k + 1 (remainder) and the carry into column k - 1 (quotient). This yields the digits
 // of the exact sum of the included products, which is what the row-by-row rule computes. Limbs above index n are
 // not stored; a limb written at index k + 1 is never read again by columns below k, so dst may equal a or b.
-uint64_t mul_limbs(int n, uint64_t* dst, const uint64_t* a, const uint64_t* b, int m) {
-    if (m > n) m = n;
+__attribute__((noinline)) uint64_t mul_limbs_columns(int n, uint64_t* dst, const uint64_t* a, const uint64_t* b,
+                                                     int m) {
     uint64_t guard = 0;
     uint64_t carry_low = 0, carry_high = 0;  // carry into the current column, below 2^74
     for (int k = n + m - 2; k >= 0; --k) {
@@ -314,6 +300,237 @@ uint64_t mul_limbs(int n, uint64_t* dst, const uint64_t* a, const uint64_t* b, i
     }
     dst[0] = carry_low;  // the whole sum is below 10^(19 (n + m)), so the last carry is one limb
     return guard;
+}
+
+// ---- Subquadratic truncated product -----------------------------------------------------------------------------
+// Here vectors are stored least significant limb first, x = sum of x[k] B^k. In that order the truncated product
+// of mul_limbs is S = sum of x[k] y[l] B^(k+l-c) over k + l >= c with c = n - m. The region k + l >= c splits at
+// h = ceil(c/2) into the full square k, l >= h, two smaller regions of the same kind (k >= h > l and l >= h > k,
+// each with threshold c - h) and nothing below (k, l < h gives k + l <= 2h - 2 < c). Full squares are multiplied
+// by Karatsuba. Every piece is kept as column sums: a vector of signed 192-bit columns C with value
+// sum of C[k] B^k, where any such vector standing for the right integer will do. Only the operands of the
+// Karatsuba middle product, |x1 - x0| and |y1 - y0|, are formed as proper limbs; the columns are folded into
+// limbs once, at the end, so the digits are those of the exact sum, as with the column rule.
+
+// Crossovers measured on the m = 2 product of real_mul: the split pays from about 300 limbs on.
+constexpr int kKaratsubaMinLimbs = 48;  // squares below this use column sums
+constexpr int kRegionMinLimbs = 160;    // regions narrower than this use column sums
+constexpr int kFastMulMinLimbs = 300;   // mul_limbs below this length keeps to the column rule
+constexpr int kFastMulMaxLimbs = 528;   // stack arrays of the fast path are sized for this length
+
+// A signed 192-bit column sum in two's complement. Leaf columns are below 2^137 and each Karatsuba level at most
+// quadruples them, so magnitudes stay far below 2^160.
+struct Column {
+    uint64_t w0, w1, w2;
+};
+
+inline void column_add(Column& c, const Column& d) {
+    const u128 low = make128(c.w1, c.w0) + make128(d.w1, d.w0);
+    c.w2 += d.w2 + (low < make128(d.w1, d.w0));
+    c.w0 = lo64(low);
+    c.w1 = hi64(low);
+}
+
+inline void column_sub(Column& c, const Column& d) {
+    const u128 x = make128(c.w1, c.w0), y = make128(d.w1, d.w0);
+    c.w2 -= d.w2 + (x < y);
+    const u128 low = x - y;
+    c.w0 = lo64(low);
+    c.w1 = hi64(low);
+}
+
+// start + column k of x * y restricted to indices i in [i_low, i_high] (x[i] y[k - i]); the column is below 2^137.
+inline Column column_sum(Column start, const uint64_t* x, const uint64_t* y, int k, int i_low, int i_high) {
+    uint64_t s0 = start.w0, s1 = start.w1, s2 = start.w2;
+    const uint64_t* xi = x + i_low;
+    const uint64_t* yj = y + (k - i_low);
+    int count = i_high - i_low + 1;
+    // three products sum to less than 3 * 10^38 < 2^128, so a triple is added with one carry into s2
+    for (; count >= 3; count -= 3, xi += 3, yj -= 3) {
+        const u128 p =
+            static_cast<u128>(xi[0]) * yj[0] + static_cast<u128>(xi[1]) * yj[-1] + static_cast<u128>(xi[2]) * yj[-2];
+        const u128 t = make128(s1, s0) + p;
+        s2 += t < p;
+        s0 = lo64(t);
+        s1 = hi64(t);
+    }
+    if (count != 0) {
+        u128 p = static_cast<u128>(xi[0]) * yj[0];
+        if (count == 2) p += static_cast<u128>(xi[1]) * yj[-1];
+        const u128 t = make128(s1, s0) + p;
+        s2 += t < p;
+        s0 = lo64(t);
+        s1 = hi64(t);
+    }
+    return {s0, s1, s2};
+}
+
+// C[k] += column k of x * y for every k >= c (c may be <= 0).
+void columns_addmul(Column* cols, const uint64_t* x, int nx, const uint64_t* y, int ny, int c) {
+    for (int k = c > 0 ? c : 0; k <= nx + ny - 2; ++k) {
+        const int i_low = k > ny - 1 ? k - (ny - 1) : 0;
+        const int i_high = k < nx - 1 ? k : nx - 1;
+        cols[k] = column_sum(cols[k], x, y, k, i_low, i_high);
+    }
+}
+
+// r[0..n) = x - y - borrow on proper limbs; returns the borrow out.
+inline uint64_t lsf_sub(uint64_t* r, const uint64_t* x, const uint64_t* y, int n, uint64_t borrow) {
+    for (int i = 0; i < n; ++i) {
+        const uint64_t t = y[i] + borrow;  // at most 10^19
+        borrow = x[i] < t;
+        r[i] = x[i] - t + (kB & (0 - borrow));  // without a branch: the borrow is unpredictable
+    }
+    return borrow;
+}
+
+// r = |x - y| for x of nx limbs and y of ny <= nx limbs (y zero-extended); returns true when x < y.
+bool lsf_abs_diff(uint64_t* r, const uint64_t* x, int nx, const uint64_t* y, int ny) {
+    int i = nx - 1;
+    while (i >= ny && x[i] == 0) --i;
+    bool x_smaller = false;
+    if (i < ny) {
+        while (i >= 0 && x[i] == y[i]) --i;
+        x_smaller = i >= 0 && x[i] < y[i];
+    }
+    if (x_smaller) {
+        lsf_sub(r, y, x, ny, 0);
+        for (int k = ny; k < nx; ++k) r[k] = 0;  // x's limbs above ny are zero here
+        return true;
+    }
+    uint64_t borrow = lsf_sub(r, x, y, ny, 0);
+    for (int k = ny; k < nx; ++k) {
+        r[k] = x[k] - borrow + (kB & (0 - static_cast<uint64_t>(x[k] < borrow)));
+        borrow = x[k] < borrow;
+    }
+    return false;
+}
+
+// Work areas of the recursion: columns and limbs taken in order and given back on return.
+struct MulWork {
+    Column* columns;
+    uint64_t* limbs;
+};
+
+// cols[0..2s-1) = the columns of x * y for s-limb x and y. With h = floor(s/2), x = x1 B^h + x0 and likewise y:
+// x0 y1 + x1 y0 = x0 y0 + x1 y1 - (x1 - x0)(y1 - y0). Takes 4s columns and 2s limbs of work in all.
+void columns_karatsuba(Column* cols, const uint64_t* x, const uint64_t* y, int s, MulWork work) {
+    if (s < kKaratsubaMinLimbs) {
+        for (int k = 0; k <= 2 * s - 2; ++k) {
+            const int i_low = k > s - 1 ? k - (s - 1) : 0;
+            const int i_high = k < s - 1 ? k : s - 1;
+            cols[k] = column_sum(Column{0, 0, 0}, x, y, k, i_low, i_high);
+        }
+        return;
+    }
+    const int h = s / 2, hs = s - h;
+    columns_karatsuba(cols, x, y, h, work);
+    cols[2 * h - 1] = Column{0, 0, 0};
+    columns_karatsuba(cols + 2 * h, x + h, y + h, hs, work);
+    Column* mid = work.columns;
+    Column* d = mid + (2 * hs - 1);
+    uint64_t* dx = work.limbs;
+    uint64_t* dy = dx + hs;
+    const bool x_negative = lsf_abs_diff(dx, x + h, hs, x, h);
+    const bool y_negative = lsf_abs_diff(dy, y + h, hs, y, h);
+    columns_karatsuba(d, dx, dy, hs, MulWork{d + (2 * hs - 1), dy + hs});
+    for (int i = 0; i < 2 * hs - 1; ++i) {
+        mid[i] = cols[2 * h + i];
+        if (i < 2 * h - 1) column_add(mid[i], cols[i]);
+        if (x_negative == y_negative) {
+            column_sub(mid[i], d[i]);
+        } else {
+            column_add(mid[i], d[i]);
+        }
+    }
+    for (int i = 0; i < 2 * hs - 1; ++i) column_add(cols[h + i], mid[i]);
+}
+
+// cols[k] += the columns of the full product x * y, for any lengths >= 1.
+void columns_addmul_full(Column* cols, const uint64_t* x, int nx, const uint64_t* y, int ny, MulWork work) {
+    if (nx < ny) {
+        const uint64_t* t = x;
+        x = y;
+        y = t;
+        const int tn = nx;
+        nx = ny;
+        ny = tn;
+    }
+    if (ny < kKaratsubaMinLimbs) {
+        columns_addmul(cols, x, nx, y, ny, 0);
+        return;
+    }
+    int offset = 0;
+    for (; nx - offset >= ny; offset += ny) {
+        Column* product = work.columns;
+        columns_karatsuba(product, x + offset, y, ny, MulWork{product + (2 * ny - 1), work.limbs});
+        for (int i = 0; i < 2 * ny - 1; ++i) column_add(cols[offset + i], product[i]);
+    }
+    if (offset < nx) columns_addmul_full(cols + offset, x + offset, nx - offset, y, ny, work);
+}
+
+// cols[k] += the columns of the sum of x[k] y[l] B^(k+l) over k < nx, l < ny, k + l >= c.
+void columns_addmul_region(Column* cols, const uint64_t* x, int nx, const uint64_t* y, int ny, int c, MulWork work) {
+    if (c > nx + ny - 2) return;
+    if (c <= 0) {
+        columns_addmul_full(cols, x, nx, y, ny, work);
+        return;
+    }
+    const int h = (c + 1) / 2;
+    if (nx < kRegionMinLimbs || ny < kRegionMinLimbs || h >= nx || h >= ny) {
+        columns_addmul(cols, x, nx, y, ny, c);
+        return;
+    }
+    columns_addmul_full(cols + 2 * h, x + h, nx - h, y + h, ny - h, work);
+    columns_addmul_region(cols + h, x + h, nx - h, y, h, c - h, work);
+    columns_addmul_region(cols + h, x, h, y + h, ny - h, c - h, work);
+}
+
+// Folds the columns cols[first..last] into limbs (written over digits[first..last+1]) from the lowest up. A signed
+// column plus the signed carry is offset by B 2^100, which exceeds its magnitude, so that the split by B works on a
+// non-negative value; the offset comes back out of the quotient.
+void columns_fold(uint64_t* digits, const Column* cols, int first, int last) {
+    constexpr u128 kOffset = static_cast<u128>(kB) << 36;  // B 2^100 in words 1 and 2
+    uint64_t carry_low = 0, carry_high = 0;                // signed 128-bit carry
+    for (int k = first; k <= last; ++k) {
+        Column v = cols[k];
+        column_add(v, Column{carry_low, carry_high, static_cast<uint64_t>(static_cast<int64_t>(carry_high) >> 63)});
+        column_add(v, Column{0, lo64(kOffset), hi64(kOffset)});
+        uint64_t r1, r0;
+        const uint64_t q_high = split_b_inline(v.w2, v.w1, &r1);
+        carry_low = split_b_inline(r1, v.w0, &r0);
+        carry_high = q_high - (uint64_t{1} << 36);
+        digits[k] = r0;
+    }
+    digits[last + 1] = carry_low;  // the sum fits, so the last carry is one non-negative limb
+}
+
+// The truncated product by the region split; n <= kFastMulMaxLimbs and 2m <= n, so that no full square exceeds
+// 3n/4 limbs, which bounds the work areas (about 110 KiB of machine stack at n = 528).
+__attribute__((noinline)) uint64_t mul_limbs_split(int n, uint64_t* dst, const uint64_t* a, const uint64_t* b, int m) {
+    uint64_t x[kFastMulMaxLimbs], y[kFastMulMaxLimbs], digits[2 * kFastMulMaxLimbs];
+    Column cols[2 * kFastMulMaxLimbs];
+    Column work_columns[5 * kFastMulMaxLimbs];
+    uint64_t work_limbs[2 * kFastMulMaxLimbs];
+    for (int i = 0; i < n; ++i) {
+        x[i] = a[n - 1 - i];
+        y[i] = b[n - 1 - i];
+    }
+    const int c = n - m;
+    for (int k = c; k <= 2 * n - 2; ++k) cols[k] = Column{0, 0, 0};
+    columns_addmul_region(cols, x, n, y, n, c, MulWork{work_columns, work_limbs});
+    columns_fold(digits, cols, c, 2 * n - 2);
+    // S = digits[c ..], n + m limbs: dst takes the top n, the guard is the next one
+    for (int p = 0; p < n; ++p) dst[p] = digits[c + n + m - 1 - p];
+    return digits[c + m - 1];
+}
+
+}  // namespace
+
+uint64_t mul_limbs(int n, uint64_t* dst, const uint64_t* a, const uint64_t* b, int m) {
+    if (m > n) m = n;
+    if (n >= kFastMulMinLimbs && n <= kFastMulMaxLimbs && 2 * m <= n) return mul_limbs_split(n, dst, a, b, m);
+    return mul_limbs_columns(n, dst, a, b, m);
 }
 
 uint64_t mul_word(int n, uint64_t* dst, const uint64_t* src, uint64_t w) {

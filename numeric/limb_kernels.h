@@ -22,8 +22,22 @@ void limbs_zero(uint64_t* dst, int n);
 // x < 10^19 * 2^64: quotient floor(x / 10^19) and the remainder, by the reciprocal kSplitReciprocal.
 uint64_t split_b(u128 x, uint64_t* remainder);
 
-// floor(x / 10^k) for k in 0..19 and x mod 10^k, by the reciprocal table.
-uint64_t div_pow10(uint64_t x, int k, uint64_t* remainder);
+// floor(x / 10^k) for k in 0..19 and x mod 10^k, by the reciprocal table (inline: the digit shifts call it per limb).
+inline uint64_t div_pow10(uint64_t x, int k, uint64_t* remainder) {
+    if (k == 0) {
+        *remainder = 0;
+        return x;
+    }
+    const uint64_t p = kPow10[k];
+    uint64_t q = static_cast<uint64_t>((static_cast<u128>(x) * kPow10Reciprocal[k]) >> 64);
+    uint64_t r = x - q * p;
+    if (r >= p) {
+        r -= p;
+        ++q;
+    }
+    *remainder = r;
+    return q;
+}
 
 // floor((high * 2^64 + low) / d) for quotients that fit one word, with `reciprocal` as in
 // kSmallDivisorReciprocal (0 when d is a power of two: then a shift and a mask).

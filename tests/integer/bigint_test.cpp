@@ -3,6 +3,7 @@
 #include <gmp.h>
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -504,6 +505,44 @@ TEST(BigIntRandom, ArithmeticAgainstGmp) {
                 r = a;
                 EXPECT_EQ(bigint_divmod_word(r.data(), r.data(), word), rem) << in;
                 expect_result(r, to_words(x.v, w), 0, "divmod_word" + in);
+            }
+        }
+    }
+}
+
+// Products that fit the width, at lengths on both sides of the Karatsuba crossover, of unequal lengths (a long
+// factor is taken in blocks of the short one) and with words of all ones (the longest carries); squares and
+// in-place products too.
+TEST(BigIntRandom, LongProductsAgainstGmp) {
+    std::mt19937_64 rng(20261207);
+    const int kLengths[] = {1, 23, 24, 25, 31, 32, 47, 48, 49, 64, 65, 100, 128, 255, 256};
+    for (int w : {129, 512}) {
+        Context ctx(w);
+        for (int it = 0; it < (w == 129 ? 300 : 80); ++it) {
+            int na = kLengths[rng() % std::size(kLengths)];
+            int nb = it % 3 == 0 ? na : kLengths[rng() % std::size(kLengths)];
+            if (na + nb > w) nb = w - na;
+            if (nb < 1) continue;
+            Words a(w, 0), b(w, 0);
+            const bool ones = it % 4 == 1;
+            for (int i = 0; i < na; ++i) a[i] = ones ? ~0ull : rng();
+            for (int i = 0; i < nb; ++i) b[i] = ones ? ~0ull : rng();
+            a[na - 1] |= 1ull << 63;
+            b[nb - 1] |= 1;
+            const std::string in = " a=" + hex(a) + " b=" + hex(b) + " w=" + std::to_string(w);
+            Mpz ma(a), mb(b), x;
+            Words r(w);
+            mpz_mul(x.v, ma.v, mb.v);
+            bigint_mul(r.data(), a.data(), b.data());
+            expect_result(r, to_words(x.v, w), 12, "mul" + in);
+            r = b;
+            bigint_mul(r.data(), a.data(), r.data());
+            expect_result(r, to_words(x.v, w), 12, "mul into b" + in);
+            if (2 * na <= w) {
+                mpz_mul(x.v, ma.v, ma.v);
+                r = a;
+                bigint_mul(r.data(), r.data(), r.data());
+                expect_result(r, to_words(x.v, w), 12, "square in place" + in);
             }
         }
     }

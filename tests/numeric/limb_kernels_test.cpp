@@ -438,7 +438,7 @@ TEST(LimbMul, EveryLengthUpTo528AgainstGmpAndTheRule) {
 
 TEST(LimbMul, WorstCasePatternsAgainstGmpAndTheRule) {
     std::mt19937_64 rng(18);
-    const int ns[] = {1, 2, 3, 4, 5, 7, 8, 16, 31, 53, 64, 100, 255, 256, 527, 528};
+    const int ns[] = {1, 2, 3, 4, 5, 7, 8, 16, 31, 53, 64, 100, 255, 256, 299, 300, 301, 397, 527, 528};
     for (const int n : ns) {
         for (int pa = kRandom; pa <= kSparse; ++pa) {
             for (int pb = kAllMax; pb <= kSparse; ++pb) {
@@ -453,9 +453,34 @@ TEST(LimbMul, WorstCasePatternsAgainstGmpAndTheRule) {
     }
 }
 
+// Limbs of 10^19 - 1 and alternating 0 / 10^19 - 1 push every column sum, carry and Karatsuba difference to its
+// extreme; the long products split into squares, so every length is checked against the literal rule (the
+// unoptimised sanitizer build takes the m = 2 product of like patterns at most lengths, everything on a spread).
+TEST(LimbMul, ExtremeLimbsAtEveryLengthMatchTheRule) {
+    std::mt19937_64 rng(23);
+    for (int n = 1; n <= 528; ++n) {
+        const bool all_cases = kOptimisedBuild || n % 7 == 0 || n >= 520;
+        for (const Pattern pa : {kAllMax, kAlternating}) {
+            for (const Pattern pb : {kAllMax, kAlternating}) {
+                if (!all_cases && pa != pb) continue;
+                const Limbs a = make_limbs(rng, n, pa);
+                const Limbs b = make_limbs(rng, n, pb, n & 1);
+                for (const int m : {2, 1, n / 2 > 0 ? n / 2 : 1}) {
+                    if (!all_cases && m != 2) continue;
+                    Limbs got(n + 1), ref(n + 1);
+                    got[n] = mul_limbs(n, got.data(), a.data(), b.data(), m);
+                    ref[n] = mul_limbs_reference(n, ref.data(), a.data(), b.data(), m);
+                    ASSERT_EQ(got, ref) << "n = " << n << ", m = " << m << ", " << kPatternNames[pa] << " x "
+                                        << kPatternNames[pb];
+                }
+            }
+        }
+    }
+}
+
 TEST(LimbMul, DestinationMayBeAnOperand) {
     std::mt19937_64 rng(19);
-    for (const int n : {1, 2, 3, 9, 40}) {
+    for (const int n : {1, 2, 3, 9, 40, 300, 528}) {
         for (const int m : {1, 2, n}) {
             const Limbs a = make_limbs(rng, n, kRandom);
             const Limbs b = make_limbs(rng, n, kRandom);
