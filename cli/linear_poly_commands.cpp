@@ -9,6 +9,7 @@
 #include "equations/grid_file.h"
 #include "equations/linear_system.h"
 #include "equations/polynomial_calc.h"
+#include "grid/text_grid.h"
 #include "numeric/num_context.h"
 #include "shell/ini_file.h"
 #include "shell/messages.h"
@@ -42,29 +43,6 @@ namespace {
 
 constexpr int kMinDigits = 5;
 constexpr int kMaxDigits = 1000;
-
-// A grid of text cells as the windows hold it: `rows` rows of `columns` columns.
-class TextGrid : public GridCells {
-  public:
-    TextGrid(int columns, int rows) : columns_(columns) { resize(rows); }
-    void resize(int rows) { cells_.resize(static_cast<size_t>(rows) * columns_); }
-    int row_count() const override { return static_cast<int>(cells_.size()) / columns_; }
-    int column_count() const override { return columns_; }
-    std::u16string cell_text(int column, int row) const override {
-        return valid(column, row) ? cells_[index(column, row)] : std::u16string();
-    }
-    int set_cell_text(int column, int row, std::u16string_view text) override {
-        if (!valid(column, row)) return -1;
-        cells_[index(column, row)] = text;
-        return 0;
-    }
-
-  private:
-    bool valid(int column, int row) const { return column >= 0 && column < columns_ && row >= 0 && row < row_count(); }
-    size_t index(int column, int row) const { return static_cast<size_t>(row) * columns_ + column; }
-    int columns_;
-    std::vector<std::u16string> cells_;
-};
 
 struct Options {
     uint32_t number_type = kTypeReal;

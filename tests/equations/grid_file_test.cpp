@@ -10,7 +10,7 @@
 #include <string>
 
 #include "equations/linear_system.h"
-#include "equations/text_grid.h"
+#include "grid/text_grid.h"
 #include "shell/ini_file.h"
 #include "shell/messages.h"
 #include "shell/string_table.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "equations/text_grid.h"
+#include "grid/text_grid.h"
 #include "formula/formula_eval.h"
 #include "shell/ini_file.h"
 #include "shell/messages.h"

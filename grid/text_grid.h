@@ -1,4 +1,4 @@
-// A plain table of text cells standing in for the window's grid in the engine tests.
+// A plain table of text cells: the grid as the engines see it, without a window (command line and tests).
 #pragma once
 
 #include <string>
