@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Set-up, build, run and test in one place.
-#   ./calcarium.sh run    install what is missing, build, start the program
+#   ./calcarium.sh run    install what is missing, build, start the program (the window program; without a display
+#                         the command-line program)
 #   ./calcarium.sh test   install what is missing, build, run every test (Release, then ASan/UBSan, then the
 #                         fuzz targets for FUZZ_SECONDS each)
 set -euo pipefail
@@ -33,9 +34,13 @@ build() {  # build DIR [cmake options...]
 case "${1:-}" in
   run)
     install_missing
-    build build/release -DCMAKE_BUILD_TYPE=Release -DCALCARIUM_TESTS=OFF -DCALCARIUM_BENCH=OFF
+    build build/release -DCMAKE_BUILD_TYPE=Release
     shift
-    exec build/release/cli/calcarium-cli "$@"
+    if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" && -z "${QT_QPA_PLATFORM:-}" ]]; then
+      echo "No display found: starting the command-line program instead (build/release/calcarium is the window program)." >&2
+      exec build/release/cli/calcarium-cli "${@:---help}"
+    fi
+    exec build/release/calcarium "$@"
     ;;
   test)
     install_missing
