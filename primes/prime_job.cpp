@@ -32,11 +32,9 @@ void run_detached(std::unique_ptr<Record> job, JobRunner* runner,
     worker(*job, sink, runner->stop);
     job.reset();
     release_context();
-    // The runner is left before the end notice: a window may start its next job (or free the runner) as soon as
-    // the notice arrives, and the worker must not touch the runner after that.
+    if (sink.ended != nullptr) sink.ended(sink.target);
     runner->running.store(0, std::memory_order_release);
     runner->running.notify_all();
-    if (sink.ended != nullptr) sink.ended(sink.target);
 }
 
 template <class Record>
