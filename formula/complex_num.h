@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "integer/rational.h"  // RealUnaryOp, RealBinaryOp
 #include "numeric/num_context.h"
 #include "numeric/real_text.h"
 
@@ -16,8 +17,6 @@ void real_round_on_guard(RealNum* x, uint64_t guard);
 
 // Runs op at guard precision with k extra digits (1 .. 19): operands widened to L + 1 limbs, the result narrowed
 // with half-up rounding. When a guard is already active (begin_guard refuses), op runs at the current precision.
-using RealUnaryOp = void (*)(RealNum* dst, const RealNum* x);
-using RealBinaryOp = void (*)(RealNum* dst, const RealNum* a, const RealNum* b);
 void real_guarded_unary(RealNum* dst, const RealNum* x, RealUnaryOp op, int k);
 void real_guarded_binary(RealNum* dst, const RealNum* a, const RealNum* b, RealBinaryOp op, int k);
 void real_guarded_pow_int(RealNum* dst, const RealNum* x, int64_t n);  // real_pow_int with k = 2

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "numeric/real_arith.h"
+#include "support/decimal_oracle.h"
 
 namespace {
 
@@ -91,43 +92,8 @@ std::string real_text(const RealNum* x) {
 
 // ---- Exact decimal oracle: m * 10^e, each real step rounded half up to 19 L digits ----------------------------
 
-struct Dec {
-    mpz_class m;
-    int64_t e = 0;
-};
-
-mpz_class pow10(int64_t k) {
-    mpz_class r;
-    mpz_ui_pow_ui(r.get_mpz_t(), 10, static_cast<unsigned long>(k));
-    return r;
-}
-
-Dec dec(const RealNum* x) {
-    Dec d;
-    if (real_is_zero(x)) return d;
-    for (int i = 0; i < num_ctx.real_limbs; ++i) d.m = d.m * pow10(19) + mpz_class(std::to_string(x[1 + i]));
-    if (real_is_negative(x)) d.m = -d.m;
-    d.e = real_exponent(x) - 18 - 19 * static_cast<int64_t>(num_ctx.real_limbs - 1);
-    return d;
-}
-
-Dec round_to(const Dec& a, int64_t digits) {
-    mpz_class mag = abs(a.m), q, r;
-    int64_t drop = static_cast<int64_t>(mpz_sizeinbase(mag.get_mpz_t(), 10));
-    if (a.m != 0 && mag < pow10(drop - 1)) --drop;
-    drop -= digits;
-    if (a.m == 0 || drop <= 0) return a;
-    const mpz_class unit = pow10(drop);
-    mpz_tdiv_qr(q.get_mpz_t(), r.get_mpz_t(), mag.get_mpz_t(), unit.get_mpz_t());
-    if (2 * r >= unit) q += 1;
-    return Dec{a.m < 0 ? mpz_class(-q) : q, a.e + drop};
-}
-
 int64_t working_digits() {
     return 19 * static_cast<int64_t>(num_ctx.real_limbs);
-}
-Dec R(const Dec& a) {
-    return round_to(a, working_digits());
 }
 Dec add(const Dec& a, const Dec& b, int sign = 1) {
     const int64_t e = std::min(a.e, b.e);

@@ -14,6 +14,7 @@
 #include "integer/bigint.h"
 #include "integer/rational.h"
 #include "numeric/real_arith.h"
+#include "support/decimal_oracle.h"
 
 namespace {
 
@@ -108,39 +109,6 @@ std::string text_of(const Value* v, uint32_t flags = 0) {
 }
 
 // ---- Exact decimal oracle: m * 10^e --------------------------------------------------------------------------
-
-struct Dec {
-    mpz_class m;
-    int64_t e = 0;
-};
-
-mpz_class pow10(int64_t k) {
-    mpz_class r;
-    mpz_ui_pow_ui(r.get_mpz_t(), 10, static_cast<unsigned long>(k));
-    return r;
-}
-
-Dec dec(const RealNum* x) {
-    Dec d;
-    if (real_is_zero(x)) return d;
-    for (int i = 0; i < num_ctx.real_limbs; ++i) d.m = d.m * pow10(19) + mpz_class(std::to_string(x[1 + i]));
-    if (real_is_negative(x)) d.m = -d.m;
-    d.e = real_exponent(x) - 18 - 19 * static_cast<int64_t>(num_ctx.real_limbs - 1);
-    return d;
-}
-
-// Rounds half up to the working precision of 19 L digits.
-Dec R(const Dec& a) {
-    mpz_class mag = abs(a.m), q, r;
-    int64_t drop = static_cast<int64_t>(mpz_sizeinbase(mag.get_mpz_t(), 10));
-    if (a.m != 0 && mag < pow10(drop - 1)) --drop;
-    drop -= 19 * static_cast<int64_t>(num_ctx.real_limbs);
-    if (a.m == 0 || drop <= 0) return a;
-    const mpz_class unit = pow10(drop);
-    mpz_tdiv_qr(q.get_mpz_t(), r.get_mpz_t(), mag.get_mpz_t(), unit.get_mpz_t());
-    if (2 * r >= unit) q += 1;
-    return Dec{a.m < 0 ? mpz_class(-q) : q, a.e + drop};
-}
 
 Dec RD(const Dec& a, const Dec& b) {
     const int64_t extra = 38 * static_cast<int64_t>(num_ctx.real_limbs) + 40;
