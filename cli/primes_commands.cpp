@@ -8,6 +8,7 @@
 
 #include "integer/integer_text.h"
 #include "numeric/num_context.h"
+#include "primes/prime_input.h"
 #include "primes/prime_job.h"
 #include "shell/ini_file.h"
 #include "shell/messages.h"
@@ -45,9 +46,6 @@ const char kFactorsUsage[] =
 namespace {
 
 // The characters of the input boxes that the windows read.
-constexpr size_t kPrimeInputChars = 8276;
-constexpr size_t kFactorInputChars = 60;
-constexpr uint32_t kParseGroups = 1;
 
 JobRunner runner;
 volatile std::sig_atomic_t interrupted = 0;
@@ -102,42 +100,9 @@ bool parse_base(const char* text, int* base) {
     return false;
 }
 
-// The text as the window's input box would hold it: UTF-16, at most `limit` characters read.
-bool input_text(const char* arg, size_t limit, std::u16string* text) {
-    if (!utf8_to_utf16(arg, *text)) return false;
-    if (text->size() > limit) text->resize(limit);
-    return true;
-}
-
-// Reads a start number: an unreadable text or the value 0 sets message 1000 with the text.
-bool read_start_number(const std::u16string& text, int base, uint64_t* number) {
-    if (!bigint_from_text(number, text.c_str(), static_cast<int>(text.size()), kParseGroups, base) ||
-        bigint_is_zero(number)) {
-        set_message(kMsgInvalidInput, text);
-        return false;
-    }
-    return true;
-}
-
-// Reads an interval size in 1 .. max at the current width: it must fit one word (error 14 otherwise).
-bool read_interval(const std::u16string& text, int base, uint64_t max, uint64_t* value) {
-    ScratchFrame frame;
-    BigInt* k = scratch_take(static_cast<size_t>(num_ctx.int_limbs));
-    uint64_t word = 0;
-    if (!bigint_from_text(k, text.c_str(), static_cast<int>(text.size()), kParseGroups, base) ||
-        !bigint_to_uint64(&word, k, false) || word < 1 || word > max) {
-        set_message(kMsgInvalidInput, text);
-        return false;
-    }
-    *value = word;
-    return true;
-}
-
-bool all_spaces(const std::u16string& text) {
-    for (char16_t c : text) {
-        if (c != u' ') return false;
-    }
-    return true;
+// An argument as UTF-16 text; the input reader cuts it to what the window's box would read.
+bool input_text(const char* arg, std::u16string* text) {
+    return arg == nullptr || utf8_to_utf16(arg, *text);
 }
 
 // Runs a started job to its end, with Ctrl+C setting the stop flag, and returns the exit status.
@@ -248,36 +213,13 @@ int run_primes_command(int argc, char** argv) {
         return usage_error("primes", "unexpected argument", options.interval);
     }
 
-    static SPrimeNumberCalc job;  // 1 KB: kept off the stack as the window keeps its own copy
-    job = SPrimeNumberCalc{};
-    job.method = method;
-    job.mode = mode;
-    job.format_flags = options.group ? kPrimeFormatGroupDigits : 0;
-    job.parse_flags = kParseGroups;
-    job.base = options.base;
-    job.interval = 1;
-    clear_error_state();
-    num_ctx.int_limbs = method == kPrimeMethodExact ? kExactIntLimbs : kProbabilisticIntLimbs;
-
-    std::u16string number_text;
-    std::u16string interval_text;
-    if (!input_text(options.number, kPrimeInputChars, &number_text)) {
-        return usage_error("primes", "not valid UTF-8:", options.number);
-    }
-    if (options.interval != nullptr && !input_text(options.interval, kPrimeInputChars, &interval_text)) {
+    PrimeNumbersInput input{u"", u"100", method, mode, options.base, options.group};  // the interval box starts at 100
+    if (!input_text(options.number, &input.number)) return usage_error("primes", "not valid UTF-8:", options.number);
+    if (!input_text(options.interval, &input.interval)) {
         return usage_error("primes", "not valid UTF-8:", options.interval);
     }
-    if (!read_start_number(number_text, options.base, job.number)) return report_input_message();
-    if (mode != kPrimeModeInterval) {
-        job.interval = kPrimeIntervalMax;
-    } else {
-        uint64_t k = 100;  // the window's interval box starts with 100
-        if (options.interval != nullptr &&
-            !read_interval(interval_text, options.base, static_cast<uint64_t>(kPrimeIntervalMax), &k)) {
-            return report_input_message();
-        }
-        job.interval = static_cast<int32_t>(k);
-    }
+    static SPrimeNumberCalc job;  // 1 KB: kept off the stack as the window keeps its own copy
+    if (!prime_numbers_read_input(&job, &input)) return report_input_message();
     return run_job(job, job_start_prime_numbers);
 }
 
@@ -302,29 +244,12 @@ int run_factors_command(int argc, char** argv) {
     if (const int status = parse_common(argc, argv, 1, "factors", &options, extra); status != 0) return status;
     if (show_count && !divisors) return usage_error("factors", "--count needs", "--divisors");
 
-    SPrimeFactorCalc job{};
-    job.divisors = divisors ? 1 : 0;
-    job.show_count = show_count ? 1 : 0;
-    job.format_flags = options.group ? kPrimeFormatGroupDigits : 0;
-    job.parse_flags = kParseGroups;
-    job.base = options.base;
-    job.interval = 1;
-    clear_error_state();
-    num_ctx.int_limbs = kExactIntLimbs;
-
-    std::u16string number_text;
-    std::u16string interval_text;
-    if (!input_text(options.number, kFactorInputChars, &number_text)) {
-        return usage_error("factors", "not valid UTF-8:", options.number);
-    }
-    if (options.interval != nullptr && !input_text(options.interval, kFactorInputChars, &interval_text)) {
+    PrimeFactorsInput input{u"", u"", divisors, show_count, options.base, options.group};
+    if (!input_text(options.number, &input.number)) return usage_error("factors", "not valid UTF-8:", options.number);
+    if (!input_text(options.interval, &input.interval)) {
         return usage_error("factors", "not valid UTF-8:", options.interval);
     }
-    if (!read_start_number(number_text, options.base, job.number)) return report_input_message();
-    if (options.interval != nullptr && !all_spaces(interval_text)) {
-        uint64_t k = 1;
-        if (!read_interval(interval_text, options.base, kFactorIntervalMax, &k)) return report_input_message();
-        job.interval = static_cast<uint32_t>(k);
-    }
+    SPrimeFactorCalc job{};
+    if (!prime_factors_read_input(&job, &input)) return report_input_message();
     return run_job(job, job_start_prime_factors);
 }

@@ -3,7 +3,7 @@
 #include "platform/control.h"
 #include "platform/group_box.h"
 #include "platform/ui_globals.h"
-#include "primes/ui/prime_input.h"
+#include "primes/prime_input.h"
 #include "primes/ui/prime_job_host.h"
 #include "primes/ui/prime_window_controls.h"
 #include "shell/messages.h"

@@ -19,7 +19,7 @@
 #include "numeric/num_context.h"
 #include "platform/ui_globals.h"
 #include "primes/ui/prime_factors_window.h"
-#include "primes/ui/prime_input.h"
+#include "primes/prime_input.h"
 #include "primes/ui/prime_job_host.h"
 #include "primes/ui/prime_numbers_window.h"
 #include "shell/ini_file.h"

@@ -1,4 +1,4 @@
-#include "primes/ui/prime_input.h"
+#include "primes/prime_input.h"
 
 #include <array>
 
