@@ -10,6 +10,7 @@
 
 #include "equations/linear_system.h"
 #include "numeric/num_context.h"
+#include "shell/atomic_file.h"
 #include "shell/ini_file.h"
 #include "shell/messages.h"
 
@@ -81,31 +82,6 @@ std::string file_content(const GridCells& grid, int n) {
     return out;
 }
 
-bool write_all(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// A new file gets the permissions a plain create would give it; a replaced one keeps its own.
-void set_permissions(int fd, const std::filesystem::path& path) {
-    struct stat old;
-    if (::stat(path.c_str(), &old) == 0) {
-        ::fchmod(fd, old.st_mode & 07777);
-        return;
-    }
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-}
-
 // The reader's state: the header phase counts ";" up to the first LF, then each field goes to its cell.
 struct LoadState {
     GridCells* grid = nullptr;
@@ -169,25 +145,8 @@ uint32_t save_grid_file(const std::filesystem::path& path, const GridCells& grid
     if (n < 1) n = 1;
     const std::string content = file_content(grid, n);
 
-    std::string temp = path.native() + ".XXXXXX";
-    const int fd = fault(kGridFileStepCreate) ? -1 : ::mkstemp(temp.data());
-    if (fd < 0) return fail(kMsgFileAccess, path);
-    set_permissions(fd, path);
-
-    bool ok;
-    if (fault(kGridFileStepWrite)) {
-        write_all(fd, content.data(), content.size() / 2);
-        ok = false;
-    } else {
-        ok = write_all(fd, content.data(), content.size());
-    }
-    ok = ok && !fault(kGridFileStepSync) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && !fault(kGridFileStepRename) && std::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return fail(kMsgFileAccess, path);
-    }
+    const AtomicWriteFault fails = [](AtomicWriteStep step) { return fault(static_cast<GridFileStep>(step)); };
+    if (!write_file_atomically(path, content, false, fails)) return fail(kMsgFileAccess, path);
     return kMsgNone;
 }
 

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "shell/atomic_file.h"
+
 IniFaultHook ini_fault_hook = nullptr;
 
 namespace {
@@ -86,27 +88,6 @@ std::optional<size_t> find_key(const IniFile& ini, const SectionRange& range, st
         if (kv && same_name(kv->key, key)) return i;
     }
     return std::nullopt;
-}
-
-bool write_all(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Makes the rename itself durable; a failure here no longer endangers either file, so it is not reported.
-void sync_folder(const std::filesystem::path& folder) {
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
 }
 
 }  // namespace
@@ -231,32 +212,8 @@ std::string ini_serialize(const IniFile& ini) {
 }
 
 IniStatus ini_save(const IniFile& ini, const std::filesystem::path& path) {
-    const std::string content = ini_serialize(ini);
-    std::string temp = path.string() + ".XXXXXX";
-    int fd = fault(kIniStepCreate) ? -1 : ::mkstemp(temp.data());
-    if (fd < 0) return kIniWriteFailed;
-
-    // The new file keeps the permissions of the one it replaces; mkstemp creates it private to the user.
-    struct stat old;
-    if (::stat(path.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
-
-    bool ok;
-    if (fault(kIniStepWrite)) {
-        write_all(fd, content.data(), content.size() / 2);
-        ok = false;
-    } else {
-        ok = write_all(fd, content.data(), content.size());
-    }
-    ok = ok && !fault(kIniStepSync) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && !fault(kIniStepRename) && std::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return kIniWriteFailed;
-    }
-    std::filesystem::path folder = path.parent_path();
-    sync_folder(folder.empty() ? std::filesystem::path(".") : folder);
-    return kIniOk;
+    const AtomicWriteFault fails = [](AtomicWriteStep step) { return fault(static_cast<IniWriteStep>(step)); };
+    return write_file_atomically(path, ini_serialize(ini), true, fails) ? kIniOk : kIniWriteFailed;
 }
 
 std::optional<std::u16string> ini_get(const IniFile& ini, std::u16string_view section, std::u16string_view key) {
