@@ -503,25 +503,11 @@ bool rational_mul_word(RationalParts* r, const RationalParts* a, uint64_t w) {
     return isolation.clean();
 }
 
+// a / b = a * (1 / b): the reciprocal swaps b's parts, and the reduced result is the same fraction.
 bool rational_div(RationalParts* r, const RationalParts* a, const RationalParts* b) {
-    ErrorIsolation isolation;
     if (bigint_is_zero(b->num)) return false;
-    const bool negative = a->negative != b->negative;
-    if (bigint_is_zero(a->num)) {
-        put_zero(r, negative);
-        return true;
-    }
-    ScratchFrame frame;
-    BigInt* p = take_int();
-    BigInt* q = take_int();
-    BigInt* x = take_int();
-    BigInt* s = take_int();
-    cross_reduce(p, x, a->num, b->num);
-    cross_reduce(q, s, a->den, b->den);
-    bigint_mul(p, p, s);
-    bigint_mul(q, q, x);
-    put(r, negative, p, q);
-    return isolation.clean();
+    const RationalParts reciprocal{b->negative, b->den, b->num};
+    return rational_mul(r, a, &reciprocal);
 }
 
 bool rational_div_word(RationalParts* r, const RationalParts* a, uint64_t w) {
