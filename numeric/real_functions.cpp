@@ -146,28 +146,8 @@ void series_sin_cos(RealNum* sin_r, RealNum* cos_r, const RealNum* r) {
     real_mul(sin_r, sin_r, r);
 }
 
-// sum = a - a^3/3 + a^5/5 - ... (a small).
-void series_atan(RealNum* sum, const RealNum* a) {
-    ScratchFrame frame;
-    RealNum* p = scratch_real();
-    RealNum* a2 = scratch_real();
-    RealNum* term = scratch_real();
-    PendingErrorScope scope;
-    const int64_t digits = series_digits();
-    real_mul(a2, a, a);
-    real_copy(p, a);
-    real_copy(sum, a);
-    for (uint64_t k = 1;; k += 2) {
-        real_mul(p, p, a2);
-        real_negate(p);
-        real_div_word(term, p, k + 2);
-        real_add_sub(sum, sum, term, 0);
-        if (series_done(sum, term, digits)) break;
-    }
-}
-
-// sum = x + x^3/3 + x^5/5 + ... (x small).
-void series_atanh(RealNum* sum, const RealNum* x) {
+// sum = x + x^3/3 + x^5/5 + ... (x small), with alternating signs for arctan and without for artanh.
+void series_odd_powers(RealNum* sum, const RealNum* x, bool alternating) {
     ScratchFrame frame;
     RealNum* p = scratch_real();
     RealNum* x2 = scratch_real();
@@ -179,10 +159,19 @@ void series_atanh(RealNum* sum, const RealNum* x) {
     real_copy(sum, x);
     for (uint64_t k = 1;; k += 2) {
         real_mul(p, p, x2);
+        if (alternating) real_negate(p);
         real_div_word(term, p, k + 2);
         real_add_sub(sum, sum, term, 0);
         if (series_done(sum, term, digits)) break;
     }
+}
+
+void series_atan(RealNum* sum, const RealNum* a) {
+    series_odd_powers(sum, a, true);
+}
+
+void series_atanh(RealNum* sum, const RealNum* x) {
+    series_odd_powers(sum, x, false);
 }
 
 // sum = x + x^3/3! + x^5/5! + ... (x small).
