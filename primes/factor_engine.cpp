@@ -4,12 +4,14 @@
 
 #include "primes/ecm_factor.h"
 #include "primes/proven_prime.h"
+#include "primes/quadratic_sieve.h"
 #include "primes/rho_factor.h"
 
 namespace {
 
-// Rho steps spent on a two-word cofactor before ECM takes over: enough for factors up to about 2^34.
-inline constexpr uint64_t kRhoStepsBeforeEcm = uint64_t{1} << 17;
+// Rho steps spent on a two-word cofactor before the quadratic sieve takes over: enough for factors up to about
+// 2^34, found in a few milliseconds, which is less than the sieve needs for the larger cofactors.
+inline constexpr uint64_t kRhoStepsBeforeSieve = uint64_t{1} << 17;
 
 void add_prime(PrimePowers* out, u128 p, uint32_t exponent) {
     for (int i = 0; i < out->count; ++i) {
@@ -57,8 +59,12 @@ u128 find_divisor(u128 m, const StopFlag& stop) {
         }
         return 0;
     }
-    const u128 d = rho_divisor(m, 1, 2, kRhoStepsBeforeEcm, stop);
-    return d != 0 ? d : ecm_divisor(m, stop);
+    // The sieve's time depends only on the size of m (at most a few tens of milliseconds below 2^128); ECM stays
+    // as the fallback for the rare sieve run whose congruences all come out trivial.
+    u128 d = rho_divisor(m, 1, 2, kRhoStepsBeforeSieve, stop);
+    if (d == 0) d = qs_divisor(m, stop);
+    if (d == 0 && stop.load(std::memory_order_relaxed) == 0) d = ecm_divisor(m, stop);
+    return d;
 }
 
 // Adds the prime factors of m > 0, whose prime factors all exceed kFactorTrialBound, each multiplicity times.

@@ -1,5 +1,6 @@
 // Complete factorisation of numbers below 2^128: trial division along the wheel for the small primes, then for the
-// cofactor a proven primality test, perfect powers by integer roots, and divisors by Pollard-Brent rho and ECM.
+// cofactor a proven primality test, perfect powers by integer roots, and divisors by Pollard-Brent rho, the
+// quadratic sieve and (as a fallback) ECM.
 #pragma once
 
 #include <cstdint>

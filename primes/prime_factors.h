@@ -1,4 +1,4 @@
-// Prime factorisation (trial division along the wheel for the small primes, then proven tests, rho and ECM), the
+// Prime factorisation (trial division along the wheel for the small primes, then proven tests, rho and the sieve), the
 // sorted list of all divisors generated level by level from it, and the job that writes one line per number of an
 // interval. Every value has the width 2 (below 2^128).
 #pragma once
@@ -28,7 +28,7 @@ struct DivisorList {
 
 // Fills f with the prime factors of n (count 0 for n < 2). A width other than 2 gives count -1. A set stop flag
 // ends the search early with a wrong or missing last entry, which the caller discards. The wheel tries the small
-// divisors; above kFactorTrialBound the cofactor goes to the proven test, rho and ECM, unless the algorithm is
+// divisors; above kFactorTrialBound the cofactor goes to the proven test, rho and the sieve, unless the algorithm is
 // trial division alone.
 void factorize(FactorList* f, const BigInt* n, const StopFlag& stop,
                ExactAlgorithm algorithm = ExactAlgorithm::kProven);

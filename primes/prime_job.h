@@ -23,7 +23,7 @@ enum PrimeMode : uint32_t {
 };
 
 // How the exact method decides below 2^128: by the wheel's trial division alone, bounded in practice only by the
-// stop flag, or by the wheel up to a small bound and then proven primality tests, rho and ECM. Both give the same
+// stop flag, or by the wheel up to a small bound and then proven primality tests, rho and the sieve. Both give the same
 // answers; the first is kept as the reference.
 enum class ExactAlgorithm : uint8_t {
     kProven,

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "primes/ecm_factor.h"
 #include "primes/factor_engine.h"
+#include "primes/quadratic_sieve.h"
 #include "primes/rho_factor.h"
 
 namespace {
@@ -245,7 +247,7 @@ TEST(FactorEngine, IntegerRootsAreFloors) {
     }
 }
 
-TEST(FactorEngine, RhoAndEcmFindProperDivisors) {
+TEST(FactorEngine, RhoSieveAndEcmFindProperDivisors) {
     // Rho on one and two words, then ECM on a product of primes of 50 and 70 bits, each divisor proper.
     const u128 p32 = 4294967291u, q32 = 4294967279u;
     const u128 d1 = rho_divisor(p32 * q32, 1, 2, UINT64_MAX, kGo);
@@ -259,6 +261,37 @@ TEST(FactorEngine, RhoAndEcmFindProperDivisors) {
     const StopFlag stopped{1};
     EXPECT_EQ(ecm_divisor(p50 * q70, stopped), 0u);
     EXPECT_EQ(rho_divisor(p30 * q90, 1, 2, UINT64_MAX, stopped), 0u);
+    EXPECT_EQ(qs_divisor(p50 * q70, stopped), 0u);
+}
+
+TEST(FactorEngine, TheSieveSplitsNumbersOfEverySize) {
+    // Sizes across the sieve's size table (the smallest also exhaust the first window of A factors), a square
+    // factor, and a small prime factor that lands in the factor base.
+    struct SieveCase {
+        unsigned p_bits, q_bits, p_power;
+    };
+    const SieveCase kCases[] = {{21, 21, 1}, {30, 34, 1}, {40, 40, 1}, {48, 50, 1}, {56, 56, 1},
+                                {30, 97, 1}, {60, 64, 1}, {64, 64, 1}, {40, 40, 2}, {13, 110, 1}};
+    gmp_randstate_t state;
+    gmp_randinit_default(state);
+    gmp_randseed_ui(state, 1993);
+    for (const auto& c : kCases) {
+        for (int i = 0; i < 3; ++i) {
+            Mpz p, q, n;
+            for (auto [x, bits] : {std::pair{&p, c.p_bits}, std::pair{&q, c.q_bits}}) {
+                mpz_urandomb(x->v, state, bits - 1);
+                mpz_setbit(x->v, bits - 1);
+                mpz_nextprime(x->v, x->v);
+            }
+            mpz_pow_ui(n.v, p.v, c.p_power);
+            mpz_mul(n.v, n.v, q.v);
+            if (mpz_sizeinbase(n.v, 2) > 128) continue;
+            const u128 x = to_u128(n.v);
+            const u128 d = qs_divisor(x, kGo);
+            EXPECT_TRUE(d > 1 && d < x && x % d == 0) << text(x) << " gave " << text(d);
+        }
+    }
+    gmp_randclear(state);
 }
 
 }  // namespace
