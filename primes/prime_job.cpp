@@ -23,8 +23,9 @@ void release_context() {
 }
 
 // Runs on the detached thread and owns the heap copy of the record. The context is given back before the end
-// notice, so that a window re-enabled by the notice can start its next job at once; running falls last, after which
-// the thread touches nothing of the runner.
+// notice, so that a window re-enabled by the notice can start its next job at once; running is counted down last,
+// after which the thread touches nothing of the runner. A count rather than a flag: when the next job starts in the
+// instant between the notice and that step, running stays 1 for it.
 template <class Record>
 void run_detached(std::unique_ptr<Record> job, JobRunner* runner,
                   void (*worker)(const Record&, const JobSink&, const StopFlag&)) {
@@ -33,7 +34,7 @@ void run_detached(std::unique_ptr<Record> job, JobRunner* runner,
     job.reset();
     release_context();
     if (sink.ended != nullptr) sink.ended(sink.target);
-    runner->running.store(0, std::memory_order_release);
+    runner->running.fetch_sub(1, std::memory_order_release);
     runner->running.notify_all();
 }
 
@@ -41,7 +42,7 @@ template <class Record>
 bool start_job(JobRunner* runner, const Record& job, void (*worker)(const Record&, const JobSink&, const StopFlag&)) {
     if (!claim_context()) return false;
     runner->stop.store(0, std::memory_order_relaxed);
-    runner->running.store(1, std::memory_order_relaxed);
+    runner->running.fetch_add(1, std::memory_order_relaxed);
     std::thread(run_detached<Record>, std::make_unique<Record>(job), runner, worker).detach();
     return true;
 }
@@ -73,7 +74,8 @@ void job_request_stop(JobRunner* runner) {
 }
 
 void job_wait(JobRunner* runner) {
-    while (runner->running.load(std::memory_order_acquire) != 0) runner->running.wait(1, std::memory_order_acquire);
+    for (uint8_t live; (live = runner->running.load(std::memory_order_acquire)) != 0;)
+        runner->running.wait(live, std::memory_order_acquire);
 }
 
 bool job_context_busy() {

@@ -68,8 +68,9 @@ inline void job_append(const JobSink& sink, const char16_t* text) {
     sink.append(sink.target, text);
 }
 
-// One per window (or command). stop is the window's stop flag; running is 1 from a successful start until the
-// worker has finished with everything, including the end notice.
+// One per window (or command). stop is the window's stop flag; running counts the workers from a successful start
+// until each has finished with everything, including the end notice (it is 2 only in the instant after a notice
+// when the window has already started its next job).
 struct JobRunner {
     StopFlag stop;
     std::atomic<uint8_t> running;

@@ -131,7 +131,7 @@ TEST_F(Fixture, StopEndsALongFactorisationWithoutALine) {
     job_wait(&runner);
     EXPECT_EQ(utf16_to_utf8(received.text), "1 = Number has no prime factors!\r\n2 = 2\r\n3 = 3\r\n");
     received = Received{};
-    // A million numbers from 2^127 - 2^20, many with two large prime factors for ECM: stopped long before the end,
+    // A million numbers from 2^127 - 2^20, many with two large prime factors for the sieve: stopped long before the end,
     // the output is whole lines only.
     set_number(job.number, UINT64_MAX - (1u << 20) + 1, UINT64_MAX >> 1);
     job.interval = 1000000;
@@ -166,6 +166,45 @@ TEST_F(Fixture, RunsOneJobAtATime) {
     job_wait(&b);
     EXPECT_EQ(utf16_to_utf8(second.text), "360 = 2^3 * 3^2 * 5\r\n");
     EXPECT_EQ(second.ended, 1);
+}
+
+// A window re-enabled by the end notice may start its next job before the old worker has counted itself out.
+struct Chain {
+    Received received;
+    JobRunner* runner = nullptr;
+    SPrimeFactorCalc next{};
+    bool started = false;
+};
+
+void chain_piece(void* target, const char16_t* text) {
+    static_cast<Chain*>(target)->received.text += text;
+}
+
+void start_next_on_end(void* target) {
+    auto* chain = static_cast<Chain*>(target);
+    ++chain->received.ended;
+    if (!chain->started) chain->started = job_start_prime_factors(chain->runner, chain->next);
+}
+
+TEST_F(Fixture, WaitCoversAJobStartedFromTheEndNotice) {
+    JobRunner runner{};
+    Chain chain;
+    chain.runner = &runner;
+    set_number(chain.next.number, 0, 1);  // 2^64 and the 99 numbers after it
+    chain.next.interval = 100;
+    chain.next.base = 10;
+    runner.sink = JobSink{chain_piece, start_next_on_end, &chain};
+    SPrimeFactorCalc first{};
+    set_number(first.number, 360, 0);
+    first.interval = 1;
+    first.base = 10;
+    ASSERT_TRUE(job_start_prime_factors(&runner, first));
+    job_wait(&runner);
+    EXPECT_TRUE(chain.started);
+    EXPECT_EQ(chain.received.ended, 2) << "job_wait returned while the second job ran";
+    EXPECT_EQ(runner.running.load(), 0);
+    EXPECT_EQ(utf16_to_utf8(chain.received.text).rfind("360 = 2^3 * 3^2 * 5\r\n18446744073709551616 = 2^64\r\n", 0),
+              0u);
 }
 
 TEST_F(Fixture, WorkerShowsItsMessageBeforeTheEndNotice) {
