@@ -25,12 +25,7 @@ std::string cli_path() {
 
 std::string quote(const std::string& arg) {
     std::string out = "'";
-    for (char c : arg) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
+    for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 }
 
@@ -63,16 +58,12 @@ class CliEval : public ::testing::Test {
 
     // Runs the program with args and the given standard input; env is prefixed to the command (VAR=value ...).
     Outcome run(const std::vector<std::string>& args, const std::string& input = "", const std::string& env = "") {
-        {
-            std::ofstream in(dir_ + "/in", std::ios::binary);
-            in << input;
-        }
+        std::ofstream(dir_ + "/in", std::ios::binary) << input;
         std::string command = "env LC_ALL=C LC_MESSAGES= LANG= " + env + " " + quote(cli_path());
         for (const std::string& a : args) command.append(" ").append(quote(a));
         command += " <" + quote(dir_ + "/in") + " >" + quote(dir_ + "/out") + " 2>" + quote(dir_ + "/err");
-        int raw = std::system(command.c_str());
-        Outcome r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(dir_ + "/out"), read_file(dir_ + "/err")};
-        return r;
+        const int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(dir_ + "/out"), read_file(dir_ + "/err")};
     }
 
     std::string dir_;
@@ -80,85 +71,64 @@ class CliEval : public ::testing::Test {
 
 struct CliCase {
     std::vector<std::string> args;
+    std::string input;  // standard input
+    const char* env;
     const char* out;
     const char* err;
     int status;
 };
 
+// 40961 characters, the longest entry.
+std::string longest_formula() {
+    std::string formula = "1";
+    while (formula.size() < 40961) formula += "+0";
+    return formula;
+}
+
+// clang-format off
 const CliCase kCases[] = {
-    {{"eval", "--type", "rat", "--digits", "60", "2^100-1"}, "1267650600228229401496703205375\n", "", 0},
-    {{"eval", "--type", "rat", "2^100-1", "1/3+1/6", "2.5*2", "4"},  // 32-bit parts at 10 digits: 2^100 is real
-     "1.2676506e+30\n1/2\n5.0\n4\n",
-     "",
-     0},
-    {{"eval", "--digits", "50", "pi"}, "3.1415926535897932384626433832795028841971693993751\n", "", 0},
-    {{"eval", "--type", "cplx", "(1+2i)*(3-i)"}, "5+5i\n", "", 0},
+    {{"eval", "--type", "rat", "--digits", "60", "2^100-1"}, "", "", "1267650600228229401496703205375\n", "", 0},
+    // 32-bit parts at 10 digits: 2^100 is real.
+    {{"eval", "--type", "rat", "2^100-1", "1/3+1/6", "2.5*2", "4"}, "", "", "1.2676506e+30\n1/2\n5.0\n4\n", "", 0},
+    {{"eval", "--digits", "50", "pi"}, "", "", "3.1415926535897932384626433832795028841971693993751\n", "", 0},
+    {{"eval", "--type", "cplx", "(1+2i)*(3-i)"}, "", "", "5+5i\n", "", 0},
     // Automatic form: scientific from the exponent -4 down and from the digit count up.
-    {{"eval", "1/3", "1e10", "123456789*10", "0.0001", "0.001", "-2^2", "--", "-1"},
-     "0.3333333333\n1e+10\n1234567890\n1e-4\n0.001\n4\n-1\n",
-     "",
-     0},
-    {{"eval", "--digits", "5", "2/3", "123456"}, "0.66667\n1.2346e+5\n", "", 0},
-    {{"eval", "--group", "--comma", "1234567*1000", "1,5*2", "1/4"}, "1'234'567'000\n3\n0,25\n", "", 0},
-    {{"eval", "--type", "uint", "--base", "16", "FF", "1'0000"}, "FF\n10000\n", "", 0},
-    {{"eval", "--type", "uint", "--group", "1234567", "18446744073709551616"},  // 512 limbs wide
-     "1'234'567\n18'446'744'073'709'551'616\n",
-     "",
-     0},
-    {{"eval", "--type", "uint", "--base", "2", "101"}, "101\n", "", 0},
-    {{"eval", "2*-3", "1+2)", "(1+2", "1/0", std::string(50, '(') + "1"},
-     "",
+    {{"eval", "1/3", "1e10", "123456789*10", "0.0001", "0.001", "-2^2", "--", "-1"}, "", "",
+     "0.3333333333\n1e+10\n1234567890\n1e-4\n0.001\n4\n-1\n", "", 0},
+    {{"eval", "--group", "--comma", "1234567*1000", "1,5*2", "1/4"}, "", "", "1'234'567'000\n3\n0,25\n", "", 0},
+    {{"eval", "--type", "uint", "--base", "16", "FF", "1'0000"}, "", "", "FF\n10000\n", "", 0},
+    {{"eval", "--type", "uint", "--group", "1234567", "18446744073709551616"}, "", "",  // 512 limbs wide
+     "1'234'567\n18'446'744'073'709'551'616\n", "", 0},
+    {{"eval", "2*-3", "1+2)", "(1+2", "1/0", std::string(50, '(') + "1"}, "", "", "",
      "Invalid input: Syntax error at character position 3!\n"
      "Invalid input: For the right parenthesis at character position 4 the left parenthesis is missing!\n"
      "Invalid input: Unexpected end of formula!\n"
      "Invalid input: Number at character position 4 is out of range or overflow in the calculation!\n"
-     "Invalid input: Formula is to complicated because to many parentheses are nested!\n",
-     1},
-    {{"eval", "--type", "uint", "12G", "1+2"}, "", "Invalid input!\nInvalid input!\n", 1},     // no detail: "!"
-    {{"eval", "1+1", "2*", "3"}, "2\n3\n", "Invalid input: Unexpected end of formula!\n", 1},  // goes on
+     "Invalid input: Formula is to complicated because to many parentheses are nested!\n", 1},
+    {{"eval", "--type", "uint", "12G", "1+2"}, "", "", "", "Invalid input!\nInvalid input!\n", 1},  // no detail: "!"
+    {{"eval", "1+1", "2*", "3"}, "", "", "2\n3\n", "Invalid input: Unexpected end of formula!\n", 1},  // goes on
+    // One formula per line of standard input, CR LF or LF, the last line without a line end.
+    {{"eval"}, "1+2\r\n2^10\nsqrt(\n(1+2)*3", "", "3\n1024\n9\n", "Invalid input: Unexpected end of formula!\n", 1},
+    {{"eval", "--type", "cplx"}, "i*i\n(1+2)i\n", "", "-1\n3i\n", "", 0},
+    {{"eval"}, longest_formula() + "\n" + longest_formula() + "+0\n", "", "1\n", "The text entered is too long!\n", 1},
+    {{"eval", "2*-3", "sqrt(-1)"}, "", "LC_ALL=de_DE.UTF-8", "",
+     "Ungültige Eingabe: Syntaxfehler bei Zeichenposition 3!\n"
+     "Ungültige Eingabe: Zahl bei Zeichenposition 7 ist außerhalb des Bereichs oder Überlauf bei der Berechnung!\n", 1},
 };
+// clang-format on
 
 TEST_F(CliEval, ComputesAndReportsLikeTheCalculator) {
     for (const CliCase& c : kCases) {
         std::string shown;
-        for (const std::string& a : c.args) shown += " " + a;
-        Outcome r = run(c.args);
+        for (const std::string& a : c.args) shown.append(" ").append(a.substr(0, 60));
+        const Outcome r = run(c.args, c.input, c.env);
         EXPECT_EQ(r.out, c.out) << shown;
         EXPECT_EQ(r.err, c.err) << shown;
         EXPECT_EQ(r.status, c.status) << shown;
     }
 }
 
-TEST_F(CliEval, ReadsOneFormulaPerLineFromStandardInput) {
-    Outcome r = run({"eval"}, "1+2\r\n2^10\nsqrt(\n(1+2)*3");
-    EXPECT_EQ(r.out, "3\n1024\n9\n");
-    EXPECT_EQ(r.err, "Invalid input: Unexpected end of formula!\n");
-    EXPECT_EQ(r.status, 1);
-    r = run({"eval", "--type", "cplx"}, "i*i\n(1+2)i\n");
-    EXPECT_EQ(r.out, "-1\n3i\n");
-    EXPECT_EQ(r.status, 0);
-}
-
-TEST_F(CliEval, LimitsTheEntryTo40961Characters) {
-    std::string formula = "1";
-    while (formula.size() < 40961) formula += "+0";
-    ASSERT_EQ(formula.size(), 40961u);
-    Outcome r = run({"eval"}, formula + "\n" + formula + "+0\n");
-    EXPECT_EQ(r.out, "1\n");
-    EXPECT_EQ(r.err, "The text entered is too long!\n");
-    EXPECT_EQ(r.status, 1);
-}
-
-TEST_F(CliEval, SpeaksGermanInAGermanLocale) {
-    Outcome r = run({"eval", "2*-3", "sqrt(-1)"}, "", "LC_ALL=de_DE.UTF-8");
-    EXPECT_EQ(r.err,
-              "Ungültige Eingabe: Syntaxfehler bei Zeichenposition 3!\n"
-              "Ungültige Eingabe: Zahl bei Zeichenposition 7 ist außerhalb des Bereichs oder Überlauf bei der "
-              "Berechnung!\n");
-    EXPECT_EQ(r.status, 1);
-}
-
-TEST_F(CliEval, RejectsBadUsage) {
+TEST_F(CliEval, RejectsBadUsageAndDescribesTheCommands) {
     const std::vector<std::vector<std::string>> bad = {
         {"eval", "--digits", "4", "1"},
         {"eval", "--digits", "10001", "1"},
@@ -169,14 +139,11 @@ TEST_F(CliEval, RejectsBadUsage) {
         {"evaluate", "1"},
     };
     for (const auto& args : bad) {
-        Outcome r = run(args);
+        const Outcome r = run(args);
         EXPECT_EQ(r.status, 2) << args[1];
         EXPECT_EQ(r.out, "") << args[1];
         EXPECT_NE(r.err, "") << args[1];
     }
-}
-
-TEST_F(CliEval, HelpDescribesTheCommands) {
     Outcome r = run({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("eval"), std::string::npos);

@@ -1,3 +1,5 @@
+// Messages and the string tables: every sentence in English and German, parameter cuts, the first-message rule,
+// showing, and the choice of language.
 #include "shell/messages.h"
 
 #include <gtest/gtest.h>
@@ -14,11 +16,6 @@ namespace {
 
 std::string utf8(std::u16string_view text) {
     return utf16_to_utf8(text);
-}
-
-std::u16string compose(uint32_t language, const MessageState& state) {
-    load_string_table(language);
-    return compose_message(state, string_table);
 }
 
 class Messages : public ::testing::Test {
@@ -44,26 +41,34 @@ struct ComposeCase {
     const char16_t* german;
 };
 
-// Every message code with its parameters; the detail codes carry a formula error.
+// Every message code with its parameters; the detail codes complete their colon with the formula error ("!" when
+// there is none), the others ignore it.
+// clang-format off
 const ComposeCase kComposeCases[] = {
     {1000, u"12x", u"???", 0, 0, u"Invalid input \"12x\" !", u"Ungültige Eingabe \"12x\" !"},
-    {1001, u"???", u"???", 0, 0, u"Overflow in mathematical calculation!", u"Überlauf bei mathematischer Berechnung!"},
+    {1001, u"???", u"???", 3200, 5, u"Overflow in mathematical calculation!", u"Überlauf bei mathematischer Berechnung!"},
     {1002, u"???", u"???", 0, 0, u"Division by 0!", u"Division durch 0!"},
     {1003, u"???", u"???", 0, 0, u"The text entered is too long!", u"Der eingegebene Text ist zu lang!"},
-    {1005, u"grid.csv", u"???", 0, 0, u"The file \"grid.csv\" was not found!",
-     u"Die Datei \"grid.csv\" wurde nicht gefunden!"},
+    {1005, u"grid.csv", u"???", 0, 0, u"The file \"grid.csv\" was not found!", u"Die Datei \"grid.csv\" wurde nicht gefunden!"},
     {1006, u"/home/u/a b.csv", u"???", 0, 0,
      u"Error when accessing file \"/home/u/a b.csv\" ! Possibly the file is already opened in another program or you "
      u"do not have sufficient access rights for the file.",
      u"Fehler beim Zugriff auf die Datei \"/home/u/a b.csv\" ! Möglicherweise ist die Datei bereits in einem anderen "
      u"Programm geöffnet oder Sie haben keine ausreichenden Zugriffsrechte für die Datei."},
+    {1200, u"???", u"???", 0, 0, u"Invalid input!", u"Ungültige Eingabe!"},
     {1200, u"???", u"???", 3200, 5, u"Invalid input: Syntax error at character position 5!",
      u"Ungültige Eingabe: Syntaxfehler bei Zeichenposition 5!"},
-    {2000, u"a3", u"???", 0, 0, u"The highest coefficient \"a3\" must not be 0!",
-     u"Der höchste Koeffizient \"a3\" darf nicht 0 sein!"},
+    {1200, u"???", u"???", 3204, 1, u"Invalid input: Formula is to complicated because to many parentheses are nested!",
+     u"Ungültige Eingabe: Formel ist zu kompliziert, da zu viele Klammern ineinander geschachtelt sind!"},
+    {1200, u"???", u"???", 3205, -2147483647, u"Invalid input: Internal formula error 3205 occurred!",
+     u"Ungültige Eingabe: Interner Formelfehler 3205 aufgetreten!"},
+    {1200, u"???", u"???", 4000, 3, u"Invalid input: Internal formula error 4000 occurred!",
+     u"Ungültige Eingabe: Interner Formelfehler 4000 aufgetreten!"},
+    {2000, u"a3", u"???", 0, 0, u"The highest coefficient \"a3\" must not be 0!", u"Der höchste Koeffizient \"a3\" darf nicht 0 sein!"},
     {2001, u"???", u"???", 0, 0, u"Iteration method has not converged!", u"Iterationsverfahren hat nicht konvergiert!"},
     {2002, u"a2", u"???", 3202, 9, u"Error evaluating coefficient \"a2\": Unexpected end of formula!",
      u"Fehler bei der Auswertung von Koeffizient \"a2\": Unerwartetes Formelende!"},
+    {2002, u"a2", u"???", 0, 0, u"Error evaluating coefficient \"a2\"!", u"Fehler bei der Auswertung von Koeffizient \"a2\"!"},
     {2003, u"a1", u"???", 0, 0, u"The coefficient \"a1\" has to be real!", u"Der Koeffizient \"a1\" muss reell sein!"},
     {2004, u"???", u"???", 0, 0, u"Overflow error when solving the equation exactly!",
      u"Überlauffehler beim exakten Lösen der Gleichung!"},
@@ -72,8 +77,7 @@ const ComposeCase kComposeCases[] = {
      u"numerator or denominator!",
      u"Der Koeffizient \"a0\" ist keine rationale Zahl in Zähler-Nenner-Darstellung oder Überlauf bei Zähler oder "
      u"Nenner!"},
-    {2006, u"a4", u"???", 0, 0, u"Coefficient \"a4\" has to many characters!",
-     u"Koeffizient \"a4\" hat zu viele Zeichen!"},
+    {2006, u"a4", u"???", 0, 0, u"Coefficient \"a4\" has to many characters!", u"Koeffizient \"a4\" hat zu viele Zeichen!"},
     {3000, u"???", u"???", 0, 0, u"Overflow in prime number calculation!", u"Überlauf bei der Primzahlberechnung!"},
     {3100, u"???", u"???", 0, 0, u"Overflow in prime factor calculation!", u"Überlauf bei der Primfaktorberechnung!"},
     {3101, u"1234567890", u"???", 0, 0, u"The number \"1234567890\" has to many prime factors or divisors!",
@@ -99,104 +103,73 @@ const ComposeCase kComposeCases[] = {
     {1004, u"ignored", u"???", 0, 0, u"Unknown error 1004 occurred!", u"Unbekannter Fehler 1004 aufgetreten!"},
     {0, u"???", u"???", 0, 0, u"All right.", u"Alles OK."},
 };
+// clang-format on
 
 TEST_F(Messages, EveryCodeComposesItsSentenceInBothLanguages) {
     for (const auto& c : kComposeCases) {
-        MessageState state{c.code, c.param1, c.param2, c.formula_error, c.formula_error_pos};
-        EXPECT_EQ(utf8(compose(kLanguageEnglish, state)), utf8(c.english)) << c.code;
-        EXPECT_EQ(utf8(compose(kLanguageGerman, state)), utf8(c.german)) << c.code;
+        const MessageState state{c.code, c.param1, c.param2, c.formula_error, c.formula_error_pos};
+        load_string_table(kLanguageEnglish);
+        EXPECT_EQ(utf8(compose_message(state, string_table)), utf8(c.english)) << c.code << " " << c.formula_error;
+        load_string_table(kLanguageGerman);
+        EXPECT_EQ(utf8(compose_message(state, string_table)), utf8(c.german)) << c.code << " " << c.formula_error;
     }
 }
 
-struct DetailCase {
-    uint32_t formula_error;
-    int32_t formula_error_pos;
-    const char16_t* english;
-    const char16_t* german;
+struct SlotCase {
+    int slot;
+    const char16_t* text[2];  // English, German
 };
 
-// Message 1200 with every formula outcome: no error turns the colon into "!", unknown codes name themselves.
-const DetailCase kDetailCases[] = {
-    {0, 0, u"Invalid input!", u"Ungültige Eingabe!"},
-    {3200, 5, u"Invalid input: Syntax error at character position 5!",
-     u"Ungültige Eingabe: Syntaxfehler bei Zeichenposition 5!"},
-    {3201, 4, u"Invalid input: For the right parenthesis at character position 4 the left parenthesis is missing!",
-     u"Ungültige Eingabe: Für die Klammer bei Zeichenposition 4 fehlt die öffnende Klammer!"},
-    {3202, 9, u"Invalid input: Unexpected end of formula!", u"Ungültige Eingabe: Unerwartetes Formelende!"},
-    {3203, 12, u"Invalid input: Number at character position 12 is out of range or overflow in the calculation!",
-     u"Ungültige Eingabe: Zahl bei Zeichenposition 12 ist außerhalb des Bereichs oder Überlauf bei der Berechnung!"},
-    {3204, 1, u"Invalid input: Formula is to complicated because to many parentheses are nested!",
-     u"Ungültige Eingabe: Formel ist zu kompliziert, da zu viele Klammern ineinander geschachtelt sind!"},
-    {3205, -2147483647, u"Invalid input: Internal formula error 3205 occurred!",
-     u"Ungültige Eingabe: Interner Formelfehler 3205 aufgetreten!"},
-    {4000, 3, u"Invalid input: Internal formula error 4000 occurred!",
-     u"Ungültige Eingabe: Interner Formelfehler 4000 aufgetreten!"},
+// Slots whose texts carry characters that are easy to lose: "&&", line ends, no-break spaces, umlauts, quotes.
+// clang-format off
+const SlotCase kSlotCases[] = {
+    {11, {u"Prime Factors && Divisors", u"Primfaktoren && Teiler"}},
+    {28, {u"Interval size", u"Intervallgröße"}},
+    {71, {u"Enter the coefficients of the equation  %s =\u00A00\u00A0\u00A0.",
+          u"Geben Sie die Koeffizienten der Gleichung  %s =\u00A00\u00A0\u00A0."}},
+    {81, {u"Equation system is unsolvable!\r\n", u"Gleichungssystem ist unlösbar!\r\n"}},
+    {83, {u"\r\nThe parameter variables %s are freely selectable.\r\n", u"\r\nDie Parametervariablen %s sind frei wählbar.\r\n"}},
+    {93, {u"About %s", u"Über %s"}},
+    {94, {u"", u""}},
+    {136, {u"complex", u"komplex"}},
 };
+// clang-format on
 
-TEST_F(Messages, FormulaDetailCompletesTheColonSentence) {
-    for (const auto& c : kDetailCases) {
-        MessageState state{kMsgInvalidFormula, u"???", u"???", c.formula_error, c.formula_error_pos};
-        EXPECT_EQ(utf8(compose(kLanguageEnglish, state)), utf8(c.english)) << c.formula_error;
-        EXPECT_EQ(utf8(compose(kLanguageGerman, state)), utf8(c.german)) << c.formula_error;
+TEST_F(Messages, StringTablesHoldEverySlotInBothLanguages) {
+    const uint32_t kLanguages[] = {kLanguageEnglish, kLanguageGerman};
+    for (int l = 0; l < 2; ++l) {
+        load_string_table(kLanguages[l]);
+        for (const auto& c : kSlotCases) EXPECT_EQ(utf8(string_table.text[c.slot]), utf8(c.text[l])) << c.slot;
+        for (int slot = 0; slot < kStringSlots; ++slot) {
+            ASSERT_NE(string_table.text[slot], nullptr) << slot;
+            EXPECT_NE(utf8(string_table.text[slot]), "???") << kLanguages[l] << " slot " << slot;
+        }
     }
 }
-
-TEST_F(Messages, FormulaErrorIsIgnoredByCodesWithoutDetail) {
-    MessageState state{kMsgOverflow, u"???", u"???", 3200, 5};
-    EXPECT_EQ(utf8(compose(kLanguageEnglish, state)), "Overflow in mathematical calculation!");
-    state.message_code = kMsgCoefficientFormula;
-    state.message_param1 = u"a2";
-    state.formula_error = 0;
-    EXPECT_EQ(utf8(compose(kLanguageEnglish, state)), "Error evaluating coefficient \"a2\"!");
-}
-
-struct ParamCase {
-    std::u16string param;
-    std::u16string stored;
-};
 
 TEST_F(Messages, LongParametersAreCutTo259CharactersAndAnEllipsis) {
     const std::u16string pair = u"\U0001D11E";  // one character, two UTF-16 units
-    const ParamCase cases[] = {
+    const std::pair<std::u16string, std::u16string> kCases[] = {
         {std::u16string(260, u'a'), std::u16string(260, u'a')},
         {std::u16string(261, u'a'), std::u16string(259, u'a') + u"\u2026"},
-        {std::u16string(300, u'b'), std::u16string(259, u'b') + u"\u2026"},
         // A surrogate pair across the cut is dropped whole rather than split.
         {std::u16string(258, u'c') + pair + u"dd", std::u16string(258, u'c') + u"\u2026"},
-        {u"", u""},
     };
-    for (const auto& c : cases) {
+    for (const auto& [param, stored] : kCases) {
         clear_error_state();
-        set_message(kMsgFileNotFound, c.param, c.param);
-        EXPECT_EQ(utf8(message_state.message_param1), utf8(c.stored)) << c.param.size();
-        EXPECT_EQ(utf8(message_state.message_param2), utf8(c.stored)) << c.param.size();
+        set_message(kMsgFileNotFound, param, param);
+        EXPECT_EQ(utf8(message_state.message_param1), utf8(stored)) << param.size();
+        EXPECT_EQ(utf8(message_state.message_param2), utf8(stored)) << param.size();
     }
-}
-
-TEST_F(Messages, LongFileNameShowsAsItsFirst259CharactersAndAnEllipsis) {
-    set_message(kMsgFileNotFound, std::u16string(300, u'f'));
-    EXPECT_EQ(utf8(compose_message(message_state, string_table)),
-              "The file \"" + std::string(259, 'f') + "\u2026\" was not found!");
-}
-
-TEST_F(Messages, ComposedTextNeverExceeds1000Characters) {
-    std::u16string long_param(400, u'x');
-    set_message(kMsgPolynomialFormula, long_param, long_param);
+    // Even two such parameters and a detail stay within the message length.
+    clear_error_state();
+    set_message(kMsgPolynomialFormula, std::u16string(400, u'x'), std::u16string(400, u'x'));
     message_state.formula_error = 3203;
     message_state.formula_error_pos = 7;
     load_string_table(kLanguageGerman);
-    std::u16string text = compose_message(message_state, string_table);
+    const std::u16string text = compose_message(message_state, string_table);
     EXPECT_LE(text.size(), kMessageChars);
     EXPECT_NE(text.find(u"Zeichenposition 7"), std::u16string::npos);
-}
-
-TEST_F(Messages, FirstMessageOfAnActionWins) {
-    set_message(kMsgCoefficientNotReal, u"a1");
-    set_message(kMsgOverflow);
-    set_message(kMsgFileNotFound, u"x.csv", u"y");
-    EXPECT_EQ(message_state.message_code, kMsgCoefficientNotReal);
-    EXPECT_EQ(utf8(message_state.message_param1), "a1");
-    EXPECT_EQ(utf8(message_state.message_param2), "???");
 }
 
 std::vector<std::pair<std::u16string, std::u16string>> shown;
@@ -205,88 +178,41 @@ void record(std::u16string_view title, std::u16string_view text) {
     shown.emplace_back(title, text);
 }
 
-TEST_F(Messages, ShowPresentsOnceAndClearsEveryErrorState) {
+TEST_F(Messages, FirstMessageWinsAndShowingPresentsItOnceAndClearsEveryErrorState) {
+    set_message(kMsgCoefficientNotReal, u"a1");
+    set_message(kMsgOverflow);
+    set_message(kMsgFileNotFound, u"x.csv", u"y");
+    EXPECT_EQ(message_state.message_code, kMsgCoefficientNotReal);
+    EXPECT_EQ(utf8(message_state.message_param1), "a1");
+    EXPECT_EQ(utf8(message_state.message_param2), "???");
+
+    clear_error_state();
     shown.clear();
-    set_message_presenter(record);
+    EXPECT_EQ(set_message_presenter(record), present_on_stderr);
+    num_ctx.error_code = kErrOverflow;
+    message_state.formula_error = 3202;
+    show_message();  // without a message: nothing shown, nothing cleared
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(num_ctx.error_code, kErrOverflow);
+    EXPECT_EQ(message_state.formula_error, 3202u);
+
     load_string_table(kLanguageGerman);
     set_message(kMsgInvalidFormula);
     message_state.formula_error = 3200;
     message_state.formula_error_pos = 5;
-    num_ctx.error_code = kErrDivByZero;
-
     show_message();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(utf8(shown[0].first), "Fehler");
     EXPECT_EQ(utf8(shown[0].second), "Ungültige Eingabe: Syntaxfehler bei Zeichenposition 5!");
     EXPECT_EQ(message_state.message_code, 0u);
-    EXPECT_TRUE(message_state.message_param1.empty());
-    EXPECT_TRUE(message_state.message_param2.empty());
+    EXPECT_TRUE(message_state.message_param1.empty() && message_state.message_param2.empty());
     EXPECT_EQ(message_state.formula_error, 0u);
     EXPECT_EQ(message_state.formula_error_pos, 0);
     EXPECT_EQ(num_ctx.error_code, 0u);
-
-    // After showing, the next action's first message is accepted again.
-    set_message(kMsgOverflow);
+    set_message(kMsgOverflow);  // the next action's first message is accepted again
     EXPECT_EQ(message_state.message_code, kMsgOverflow);
-}
-
-TEST_F(Messages, ShowWithoutMessageDoesNothing) {
-    shown.clear();
-    set_message_presenter(record);
-    num_ctx.error_code = kErrOverflow;
-    message_state.formula_error = 3202;
-    show_message();
-    EXPECT_TRUE(shown.empty());
-    EXPECT_EQ(num_ctx.error_code, kErrOverflow);
-    EXPECT_EQ(message_state.formula_error, 3202u);
-    num_ctx.error_code = 0;
-}
-
-TEST_F(Messages, PresenterCanBeReplacedAndRestored) {
-    EXPECT_EQ(set_message_presenter(record), present_on_stderr);
     EXPECT_EQ(set_message_presenter(nullptr), record);
     EXPECT_EQ(set_message_presenter(nullptr), present_on_stderr);
-}
-
-struct SlotCase {
-    int slot;
-    const char16_t* english;
-    const char16_t* german;
-};
-
-// Slots whose texts carry characters that are easy to lose: "&&", line ends, no-break spaces, umlauts, quotes.
-const SlotCase kSlotCases[] = {
-    {0, u"OK", u"OK"},
-    {11, u"Prime Factors && Divisors", u"Primfaktoren && Teiler"},
-    {28, u"Interval size", u"Intervallgröße"},
-    {71, u"Enter the coefficients of the equation  %s =\u00A00\u00A0\u00A0.",
-     u"Geben Sie die Koeffizienten der Gleichung  %s =\u00A00\u00A0\u00A0."},
-    {81, u"Equation system is unsolvable!\r\n", u"Gleichungssystem ist unlösbar!\r\n"},
-    {83, u"\r\nThe parameter variables %s are freely selectable.\r\n",
-     u"\r\nDie Parametervariablen %s sind frei wählbar.\r\n"},
-    {93, u"About %s", u"Über %s"},
-    {94, u"", u""},
-    {99, u"Error", u"Fehler"},
-    {136, u"complex", u"komplex"},
-};
-
-TEST_F(Messages, StringTableHoldsTheTextsOfBothLanguages) {
-    for (const auto& c : kSlotCases) {
-        load_string_table(kLanguageEnglish);
-        EXPECT_EQ(utf8(string_table.text[c.slot]), utf8(c.english)) << c.slot;
-        load_string_table(kLanguageGerman);
-        EXPECT_EQ(utf8(string_table.text[c.slot]), utf8(c.german)) << c.slot;
-    }
-}
-
-TEST_F(Messages, EverySlotIsFilledInBothLanguages) {
-    for (uint32_t language : {kLanguageEnglish, kLanguageGerman}) {
-        load_string_table(language);
-        for (int slot = 0; slot < kStringSlots; ++slot) {
-            ASSERT_NE(string_table.text[slot], nullptr) << slot;
-            EXPECT_NE(utf8(string_table.text[slot]), "???") << language << " slot " << slot;
-        }
-    }
 }
 
 struct LanguageCase {
@@ -299,11 +225,7 @@ struct LanguageCase {
 
 const LanguageCase kLanguageCases[] = {
     {kLanguageAutomatic, nullptr, nullptr, "de_DE.UTF-8", kLanguageGerman},
-    {kLanguageAutomatic, nullptr, nullptr, "de_AT", kLanguageGerman},
-    {kLanguageAutomatic, nullptr, nullptr, "de", kLanguageGerman},
-    {kLanguageAutomatic, nullptr, nullptr, "en_US.UTF-8", kLanguageEnglish},
     {kLanguageAutomatic, nullptr, nullptr, "fr_CH.UTF-8", kLanguageEnglish},
-    {kLanguageAutomatic, nullptr, nullptr, "C", kLanguageEnglish},
     {kLanguageAutomatic, nullptr, nullptr, nullptr, kLanguageEnglish},
     {kLanguageAutomatic, nullptr, "de_CH.UTF-8", "en_GB.UTF-8", kLanguageGerman},
     {kLanguageAutomatic, "en_US.UTF-8", "de_DE.UTF-8", "de_DE.UTF-8", kLanguageEnglish},
@@ -313,19 +235,11 @@ const LanguageCase kLanguageCases[] = {
     {kLanguageGerman, nullptr, nullptr, "en_US.UTF-8", kLanguageGerman},
 };
 
-void set_env(const char* name, const char* value) {
-    if (value == nullptr) {
-        unsetenv(name);
-    } else {
-        setenv(name, value, 1);
-    }
-}
-
 TEST_F(Messages, LanguageFollowsTheSettingOrTheLocale) {
     for (const auto& c : kLanguageCases) {
-        set_env("LC_ALL", c.lc_all);
-        set_env("LC_MESSAGES", c.lc_messages);
-        set_env("LANG", c.lang);
+        const char* const values[] = {c.lc_all, c.lc_messages, c.lang};
+        const char* const names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+        for (int i = 0; i < 3; ++i) values[i] == nullptr ? unsetenv(names[i]) : setenv(names[i], values[i], 1);
         EXPECT_EQ(select_language(c.setting), c.effective)
             << c.setting << " " << (c.lc_all ? c.lc_all : "-") << " " << (c.lc_messages ? c.lc_messages : "-") << " "
             << (c.lang ? c.lang : "-");
