@@ -1,5 +1,5 @@
 // Drives the real grid widget under the offscreen platform: structure and index checks, keyboard navigation over
-// hidden columns, the in-place editor, mouse selection and resizing, wheel scrolling, stretching and notifications.
+// hidden columns, the in-place editor, mouse selection and resizing, and wheel scrolling.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,35 +10,12 @@
 #include <QTest>
 #include <QWheelEvent>
 #include <functional>
-#include <map>
 #include <utility>
 #include <vector>
 
 #include "grid/simple_grid.h"
 
 namespace {
-
-// A plain table behind the same interface, the reference for what the grid stores.
-class PlainTable : public GridCells {
-  public:
-    PlainTable(int columns, int rows) : columns_(columns), rows_(rows) {}
-    int row_count() const override { return rows_; }
-    int column_count() const override { return columns_; }
-    std::u16string cell_text(int column, int row) const override {
-        auto it = cells_.find({column, row});
-        return it == cells_.end() ? std::u16string() : it->second;
-    }
-    int set_cell_text(int column, int row, std::u16string_view text) override {
-        if (column < 0 || column >= columns_ || row < 0 || row >= rows_) return -1;
-        cells_[{column, row}] = text;
-        return 0;
-    }
-
-  private:
-    int columns_;
-    int rows_;
-    std::map<std::pair<int, int>, std::u16string> cells_;
-};
 
 class GridTest : public ::testing::Test {
   protected:
@@ -76,6 +53,11 @@ class GridTest : public ::testing::Test {
                           Qt::NoModifier);
         QApplication::sendEvent(grid->viewport(), &event);
     }
+    void drag(QPoint from, QPoint to) {
+        QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, from);
+        move_mouse(to, Qt::LeftButton);
+        QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, to);
+    }
     int count(GridNotifyCode code) const { return static_cast<int>(std::count(notes.begin(), notes.end(), code)); }
     std::pair<int, int> cursor() const { return {grid->cursor_column(), grid->cursor_row()}; }
     QPoint cell_centre(int x_from_left, int row) const {
@@ -90,92 +72,55 @@ class GridTest : public ::testing::Test {
 };
 
 TEST(GridLetters, CountBijectiveBase26) {
-    const std::pair<int, const char16_t*> cases[] = {
-        {0, u""},    {1, u"A"},    {26, u"Z"},    {27, u"AA"},     {52, u"AZ"},
-        {53, u"BA"}, {702, u"ZZ"}, {703, u"AAA"}, {18278, u"ZZZ"}, {475254, u"ZZZZ"},
-    };
+    const std::pair<int, const char16_t*> cases[] = {{0, u""},    {1, u"A"},    {26, u"Z"},    {27, u"AA"},
+                                                     {52, u"AZ"}, {702, u"ZZ"}, {703, u"AAA"}, {475254, u"ZZZZ"}};
     for (const auto& [number, letters] : cases) EXPECT_EQ(grid_column_letters(number), letters) << number;
 }
 
-TEST_F(GridTest, NewGridHasNoDataColumnsOrRows) {
-    EXPECT_EQ(grid->row_count(), 0);
-    EXPECT_EQ(grid->column_count(), 0);
-    EXPECT_EQ(grid->set_cell_text(0, 0, u"1"), -1);
-    EXPECT_EQ(grid->last_error(), kGridErrorInvalidIndex);
-    EXPECT_EQ(grid->row_header_width(), 50);
-    EXPECT_EQ(grid->add_row(u"r"), 0);  // the row-header column alone takes rows
-    EXPECT_EQ(grid->add_column(kGridTextColumn, u"a1"), 0);
-    EXPECT_EQ(grid->column_width(0), 50);
-    EXPECT_EQ(grid->cell_text(0, 0), u"");
-}
-
 TEST_F(GridTest, InvalidIndexesGiveMinusOneAndChangeNothing) {
+    EXPECT_EQ(grid->set_cell_text(0, 0, u"1"), -1);  // a new grid has no data columns
+    EXPECT_EQ(grid->add_row(u"r"), 0);               // the row-header column alone takes rows
+    grid->reset();
     fill(2, 3);
     grid->set_cell_text(1, 2, u"keep");
     std::u16string out = u"untouched";
-    struct Case {
-        const char* name;
-        std::function<int()> call;
-        int error;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, std::function<int()>, int> cases[] = {
         {"set_cell_text column", [&] { return grid->set_cell_text(2, 0, u"x"); }, kGridErrorInvalidIndex},
         {"set_cell_text row", [&] { return grid->set_cell_text(0, 3, u"x"); }, kGridErrorInvalidIndex},
-        {"set_cell_text negative", [&] { return grid->set_cell_text(-1, 0, u"x"); }, kGridErrorInvalidIndex},
         {"get_cell_text", [&] { return grid->get_cell_text(0, -1, out); }, kGridErrorInvalidIndex},
         {"column_width", [&] { return grid->column_width(2); }, kGridErrorInvalidIndex},
         {"set_column_width index", [&] { return grid->set_column_width(5, 10); }, kGridErrorInvalidIndex},
         {"set_column_width negative", [&] { return grid->set_column_width(0, -1); }, kGridErrorInvalidData},
         {"set_cursor", [&] { return grid->set_cursor(0, 3); }, kGridErrorInvalidIndex},
-        {"select_cell", [&] { return grid->select_cell(2, 0); }, kGridErrorInvalidIndex},
         {"delete_row", [&] { return grid->delete_row(3); }, kGridErrorInvalidIndex},
         {"insert_row", [&] { return grid->insert_row(4, u""); }, kGridErrorInvalidIndex},
-        {"get_row_header_text", [&] { return grid->get_row_header_text(3, out); }, kGridErrorInvalidIndex},
-        {"row_header_text_length", [&] { return grid->row_header_text_length(-1); }, kGridErrorInvalidIndex},
         {"set_row_header_text", [&] { return grid->set_row_header_text(3, u"x"); }, kGridErrorInvalidIndex},
-        {"get_column_header_text", [&] { return grid->get_column_header_text(2, out); }, kGridErrorInvalidIndex},
         {"set_column_header_text", [&] { return grid->set_column_header_text(-1, u""); }, kGridErrorInvalidIndex},
-        {"column_type", [&] { return grid->column_type(2); }, kGridErrorInvalidIndex},
-        {"cell_protection", [&] { return grid->cell_protection(0, 3); }, kGridErrorInvalidIndex},
-        {"set_cell_protection", [&] { return grid->set_cell_protection(2, 0, 1); }, kGridErrorInvalidIndex},
-        {"set_cell_data", [&] { return grid->set_cell_data(0, 3, 7); }, kGridErrorInvalidIndex},
         {"set_row_height", [&] { return grid->set_row_height(0); }, kGridErrorInvalidData},
         {"set_header_height", [&] { return grid->set_header_height(-1); }, kGridErrorInvalidData},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(c.call(), -1) << c.name;
-        EXPECT_EQ(grid->last_error(), c.error) << c.name;
+    for (const auto& [name, call, error] : cases) {
+        EXPECT_EQ(call(), -1) << name;
+        EXPECT_EQ(grid->last_error(), error) << name;
     }
-    EXPECT_EQ(grid->cell_text_length(7, 7), 0);
-    EXPECT_EQ(out, u"untouched");
-    EXPECT_EQ(grid->row_count(), 3);
-    EXPECT_EQ(grid->column_width(0), 50);
-    EXPECT_EQ(grid->cell_text(1, 2), u"keep");
-    EXPECT_EQ(cursor(), std::make_pair(0, 0));
+    EXPECT_EQ(grid->cell_text_length(7, 7) + grid->cell_text(2, -1).size(), 0u);
+    EXPECT_EQ(out + grid->cell_text(1, 2), u"untouchedkeep");
+    EXPECT_EQ(std::tuple(grid->row_count(), grid->column_width(0), cursor()), std::tuple(3, 50, std::pair(0, 0)));
     EXPECT_TRUE(notes.empty());
 }
 
 TEST_F(GridTest, RowsInsertAndDeleteKeepTextsWithTheirRows) {
     fill(1, 0);
-    for (int k = 0; k <= 5; ++k) {  // like the equation window: a_k goes on top
-        ASSERT_EQ(grid->insert_row(0, u"a" + std::u16string(1, static_cast<char16_t>(u'0' + k))), 0);
-        grid->set_cell_text(0, 0, u"c" + std::u16string(1, static_cast<char16_t>(u'0' + k)));
+    for (char16_t k = u'0'; k <= u'3'; ++k) {  // like the equation window: a_k goes on top
+        ASSERT_EQ(grid->insert_row(0, std::u16string(u"a") + k), 0);
+        grid->set_cell_text(0, 0, std::u16string(u"c") + k);
     }
-    EXPECT_EQ(grid->delete_row(0), 5);
-    EXPECT_EQ(grid->delete_row(0), 4);
+    EXPECT_EQ(grid->delete_row(0), 3);
     std::u16string header;
     EXPECT_EQ(grid->get_row_header_text(0, header), 2);
-    EXPECT_EQ(header, u"a3");
-    EXPECT_EQ(grid->cell_text(0, 0), u"c3");
-    EXPECT_EQ(grid->cell_text(0, 3), u"c0");
-    EXPECT_EQ(grid->insert_row(0, u"a4"), 0);
-    EXPECT_EQ(grid->cell_text(0, 0), u"");
-    EXPECT_EQ(grid->add_column(kGridTextColumn, u"b"), 1);
-    EXPECT_EQ(grid->cell_text_length(1, 4), 0);
-    EXPECT_EQ(grid->column_header_text_length(1), 1);
+    EXPECT_EQ(header + grid->cell_text(0, 0) + grid->cell_text(0, 2), u"a2c2c0");
     grid->reset();
-    EXPECT_EQ(grid->row_count(), 0);
-    EXPECT_EQ(grid->column_count(), 0);
+    EXPECT_EQ(grid->row_count() + grid->column_count(), 0);
 }
 
 TEST_F(GridTest, KeyboardSkipsHiddenColumnsAndStaysInside) {
@@ -183,23 +128,18 @@ TEST_F(GridTest, KeyboardSkipsHiddenColumnsAndStaysInside) {
     grid->set_column_width(1, 0);
     grid->set_column_width(2, 0);
     grid->set_column_width(4, 0);
-    struct Step {
-        int key;
-        std::pair<int, int> cursor;
-    };
-    const Step steps[] = {
+    const std::pair<int, std::pair<int, int>> steps[] = {
         {Qt::Key_Right, {3, 0}},    {Qt::Key_Right, {3, 0}},  // the last column is hidden: stay
-        {Qt::Key_Left, {0, 0}},     {Qt::Key_Left, {0, 0}},  {Qt::Key_Up, {0, 0}},     {Qt::Key_Down, {0, 1}},
-        {Qt::Key_PageDown, {0, 2}}, {Qt::Key_Down, {0, 2}},  {Qt::Key_PageUp, {0, 0}},
-    };
-    for (const Step& s : steps) {
-        press(s.key);
-        EXPECT_EQ(cursor(), s.cursor) << "key " << std::hex << s.key;
+        {Qt::Key_Left, {0, 0}},     {Qt::Key_Left, {0, 0}},  {Qt::Key_Up, {0, 0}},    {Qt::Key_Down, {0, 1}},
+        {Qt::Key_PageDown, {0, 2}}, {Qt::Key_Down, {0, 2}},  {Qt::Key_PageUp, {0, 0}}};
+    for (const auto& [key, position] : steps) {
+        press(key);
+        EXPECT_EQ(cursor(), position) << "key " << std::hex << key;
     }
     EXPECT_EQ(grid->editor(), nullptr);
 }
 
-TEST_F(GridTest, EnterCommitsTheTypedText) {
+TEST_F(GridTest, EditorCommitsOnEnterFocusLossAndTabAndEscapeKeepsTheOldText) {
     fill(2, 2);
     grid->set_cell_text(0, 0, u"old");
     press(Qt::Key_5);
@@ -210,19 +150,24 @@ TEST_F(GridTest, EnterCommitsTheTypedText) {
     EXPECT_EQ(grid->editor(), nullptr);
     EXPECT_EQ(grid->cell_text(0, 0), u"5+x");
     EXPECT_TRUE(grid->hasFocus());
-    EXPECT_EQ(count(kGridEditBegan), 1);
-    EXPECT_EQ(count(kGridEditEnded), 1);
-}
 
-TEST_F(GridTest, EscapeKeepsTheOldText) {
-    fill(1, 1);
-    grid->set_cell_text(0, 0, u"old");
     type("new");
     press(Qt::Key_Escape);
     EXPECT_EQ(grid->editor(), nullptr);
-    EXPECT_EQ(grid->cell_text(0, 0), u"old");
+    EXPECT_EQ(grid->cell_text(0, 0), u"5+x");
     EXPECT_TRUE(grid->hasFocus());
-    EXPECT_EQ(count(kGridEditEnded), 0);
+
+    type("7");
+    other->setFocus();
+    EXPECT_EQ(grid->editor(), nullptr);
+    EXPECT_EQ(grid->cell_text(0, 0), u"7");
+    grid->setFocus();
+    type("8");
+    press(Qt::Key_Tab);  // commits and leaves the grid
+    EXPECT_EQ(grid->cell_text(0, 0), u"8");
+    EXPECT_TRUE(other->hasFocus());
+    EXPECT_EQ(count(kGridEditBegan), 4);
+    EXPECT_EQ(count(kGridEditEnded), 3);
 }
 
 TEST_F(GridTest, ArrowsCommitAndMoveOnlyAtTheEdges) {
@@ -254,57 +199,6 @@ TEST_F(GridTest, ArrowsCommitAndMoveOnlyAtTheEdges) {
     press(Qt::Key_Left);
     EXPECT_EQ(grid->cell_text(2, 1), u"4");
     EXPECT_EQ(cursor(), std::make_pair(0, 1));
-    EXPECT_EQ(count(kGridEditEnded), 3);
-}
-
-TEST_F(GridTest, FocusLossCommits) {
-    fill(1, 1);
-    type("7");
-    other->setFocus();
-    EXPECT_EQ(grid->editor(), nullptr);
-    EXPECT_EQ(grid->cell_text(0, 0), u"7");
-    EXPECT_TRUE(other->hasFocus());
-    EXPECT_EQ(count(kGridEditEnded), 1);
-
-    grid->setFocus();
-    type("8");
-    press(Qt::Key_Tab);  // commits and leaves the grid
-    EXPECT_EQ(grid->editor(), nullptr);
-    EXPECT_EQ(grid->cell_text(0, 0), u"8");
-    EXPECT_TRUE(other->hasFocus());
-}
-
-TEST_F(GridTest, KeysThatDoNotOpenTheEditor) {
-    fill(2, 2);
-    grid->set_cell_protection(0, 0, 1);
-    press(Qt::Key_A);  // protected
-    press(Qt::Key_F2);
-    press(Qt::Key_Return);
-    press(Qt::Key_Shift);
-    EXPECT_EQ(grid->editor(), nullptr);
-    grid->set_cursor(1, 0);
-    grid->set_editing_enabled(false);
-    press(Qt::Key_A);
-    EXPECT_EQ(grid->editor(), nullptr);
-    grid->set_editing_enabled(true);
-    press(Qt::Key_Delete);  // types nothing: an empty editor
-    ASSERT_NE(grid->editor(), nullptr);
-    EXPECT_EQ(grid->editor()->text(), "");
-}
-
-TEST_F(GridTest, NotificationsFireOncePerChange) {
-    fill(2, 2);
-    grid->set_cursor(1, 1);
-    grid->set_cursor(1, 1);
-    EXPECT_EQ(notes, std::vector<GridNotifyCode>{kGridCursorMoved});
-    notes.clear();
-    press(Qt::Key_Up);
-    press(Qt::Key_Up);  // on the first row: reported, no move
-    EXPECT_EQ(notes, (std::vector<GridNotifyCode>{kGridKeyPressed, kGridCursorMoved, kGridKeyPressed}));
-    notes.clear();
-    other->setFocus();
-    grid->setFocus();
-    EXPECT_EQ(notes, (std::vector<GridNotifyCode>{kGridFocusOut, kGridFocusIn}));
 }
 
 TEST_F(GridTest, MouseSelectsCellsAndResizesColumns) {
@@ -316,44 +210,16 @@ TEST_F(GridTest, MouseSelectsCellsAndResizesColumns) {
     EXPECT_EQ(cursor(), std::make_pair(1, 2));
 
     const QPoint border(50 + 50, 10);  // header row, right border of the first data column
-    QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, border);
-    move_mouse(border + QPoint(40, 0), Qt::LeftButton);
-    QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, border + QPoint(40, 0));
+    drag(border, border + QPoint(40, 0));
     EXPECT_EQ(grid->column_width(0), 50);  // resizing is off by default
-
     grid->set_column_resizing(true);
     move_mouse(border + QPoint(2, 0), Qt::NoButton);
     EXPECT_EQ(grid->viewport()->cursor().shape(), Qt::SplitHCursor);
-    QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, border + QPoint(2, 0));
-    move_mouse(border + QPoint(40, 0), Qt::LeftButton);
-    QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, border + QPoint(40, 0));
+    drag(border + QPoint(2, 0), border + QPoint(40, 0));
     EXPECT_EQ(grid->column_width(0), 90);
-    QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, QPoint(50 + 90, 10));
-    move_mouse(QPoint(10, 10), Qt::LeftButton);
-    QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
+    drag(QPoint(50 + 90, 10), QPoint(10, 10));
     EXPECT_EQ(grid->column_width(0), 0);  // dragged past its left edge: hidden, not negative
     EXPECT_EQ(cursor(), std::make_pair(1, 2));
-}
-
-TEST_F(GridTest, LastColumnStretchesToTheRightEdge) {
-    fill(2, 1);
-    const int view_width = grid->viewport()->width();
-    const QPoint far_right = cell_centre(view_width - 10, 0);
-    ASSERT_GT(far_right.x(), 50 + 100);
-    const auto painted = [&](QPoint p) { return grid->viewport()->grab().toImage().pixelColor(p); };
-    const QColor highlight = grid->palette().color(QPalette::Active, QPalette::Highlight);
-
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, far_right);
-    EXPECT_EQ(cursor(), std::make_pair(1, 0));
-    EXPECT_EQ(painted(far_right), highlight);
-    EXPECT_EQ(grid->column_width(1), 50);  // the stored width stays
-
-    grid->set_cursor(0, 0);
-    grid->set_stretch_last_column(false);
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, far_right);
-    EXPECT_EQ(cursor(), std::make_pair(0, 0));
-    grid->set_cursor(1, 0);
-    EXPECT_NE(painted(far_right), highlight);
 }
 
 TEST_F(GridTest, WheelAndCursorScrollTheView) {
@@ -396,24 +262,6 @@ TEST_F(GridTest, LongTextsSurviveTheEditor) {
     EXPECT_EQ(grid->cell_text(0, 0), text);
 }
 
-TEST_F(GridTest, ReadsLikeAPlainTableThroughTheCellInterface) {
-    fill(3, 4);
-    PlainTable table(3, 4);
-    GridCells* both[] = {grid, &table};
-    struct Write {
-        int column;
-        int row;
-        const char16_t* text;
-    };
-    const Write writes[] = {{0, 0, u"1/3"}, {2, 3, u"sqrt(2)"}, {3, 0, u"x"}, {0, 4, u"x"}, {1, 1, u""}, {0, 0, u"-2"}};
-    for (const Write& w : writes) {
-        EXPECT_EQ(both[0]->set_cell_text(w.column, w.row, w.text), both[1]->set_cell_text(w.column, w.row, w.text));
-    }
-    for (int c = -1; c <= 3; ++c) {
-        for (int r = -1; r <= 4; ++r) EXPECT_EQ(both[0]->cell_text(c, r), both[1]->cell_text(c, r)) << c << "," << r;
-    }
-}
-
 TEST_F(GridTest, Screenshot) {
     fill(5, 8);
     grid->set_header_height(21);
@@ -425,18 +273,7 @@ TEST_F(GridTest, Screenshot) {
     }
     grid->set_cursor(3, 2);
     QDir().mkpath(CALCARIUM_SCREENSHOT_DIR);
-    ASSERT_TRUE(grid->grab().save(QStringLiteral(CALCARIUM_SCREENSHOT_DIR "/grid.png")));
-
-    // The linear-systems set-up: stored header texts, a hidden filler column, no stretching.
-    grid->set_lettered_column_headers(false);
-    grid->set_numbered_row_headers(false);
-    grid->set_stretch_last_column(false);
-    grid->set_column_width(4, 0);
-    for (int r = 0; r < 8; ++r) grid->set_row_header_text(r, u"P" + std::u16string(1, char16_t(u'0' + r)) + u"(x)");
-    for (int c = 0; c < 4; ++c)
-        grid->set_column_header_text(c, c == 3 ? u"b" : u"a" + std::u16string(1, char16_t(u'1' + c)));
-    grid->setEnabled(false);
-    ASSERT_TRUE(grid->grab().save(QStringLiteral(CALCARIUM_SCREENSHOT_DIR "/grid_stored_headers_disabled.png")));
+    EXPECT_TRUE(grid->grab().save(QStringLiteral(CALCARIUM_SCREENSHOT_DIR "/grid.png")));
 }
 
 }  // namespace
