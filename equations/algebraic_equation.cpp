@@ -167,7 +167,7 @@ void drop_non_real_roots(EquationSolution* solution) {
     }
 }
 
-void set_formula_message(uint32_t code, const std::u16string& name) {
+void set_formula_message(uint32_t code, std::u16string_view name) {
     if (message_state.message_code == 0) {
         message_state.formula_error = formula_result.formula_error;
         message_state.formula_error_pos = formula_result.formula_error_pos;
@@ -212,34 +212,46 @@ CoefficientRows coefficient_rows_from_grid(const GridCells& grid, int degree) {
     return rows;
 }
 
+bool coefficient_row(const CoefficientRows& rows, int r, CoefficientRow* row) {
+    const size_t i = static_cast<size_t>(r);
+    row->name = i < rows.names.size() && rows.names[i].size() <= kMaxNameChars ? std::u16string_view(rows.names[i])
+                                                                               : std::u16string_view();
+    // A missing text reads as an empty cell.
+    row->text = u"";
+    row->blank = true;
+    if (i >= rows.texts.size()) return true;
+    const std::u16string& text = rows.texts[i];
+    if (text.size() >= static_cast<size_t>(kMaxCoefficientChars)) {
+        set_message(kMsgCoefficientTooLong, row->name);
+        return false;
+    }
+    row->text = text.c_str();
+    row->blank = is_blank(text);
+    return true;
+}
+
 bool read_complex_coefficients(const CoefficientRows& rows, int degree, bool real_only, EquationInput* input) {
     num_ctx.number_type = kTypeComplex;
     input->degree = degree;
     for (int r = 0; r <= degree; ++r) {
         if (message_state.message_code != 0) return false;
-        const size_t row = static_cast<size_t>(r);
-        std::u16string name;
-        if (row < rows.names.size() && rows.names[row].size() <= kMaxNameChars) name = rows.names[row];
-        const std::u16string text = row < rows.texts.size() ? rows.texts[row] : std::u16string();
+        CoefficientRow row;
+        if (!coefficient_row(rows, r, &row)) continue;
         ComplexNum* a = input->coefficients[degree - r];
-        if (text.size() >= static_cast<size_t>(kMaxCoefficientChars)) {
-            set_message(kMsgCoefficientTooLong, name);
-            continue;
-        }
-        if (is_blank(text)) {
+        if (row.blank) {
             complex_set_zero(a);
         } else {
-            evaluate_formula(a, text.c_str());
+            evaluate_formula(a, row.text);
             if (formula_result.formula_error != 0) {
-                set_formula_message(kMsgCoefficientFormula, name);
+                set_formula_message(kMsgCoefficientFormula, row.name);
                 continue;
             }
             if (real_only && !complex_is_real(a)) {
-                set_message(kMsgCoefficientNotReal, name);
+                set_message(kMsgCoefficientNotReal, row.name);
                 continue;
             }
         }
-        if (r == 0 && complex_is_zero(a)) set_message(kMsgLeadingCoefficientZero, name);
+        if (r == 0 && complex_is_zero(a)) set_message(kMsgLeadingCoefficientZero, row.name);
     }
     return message_state.message_code == 0;
 }

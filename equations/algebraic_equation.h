@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "grid/grid_cells.h"
@@ -72,6 +73,17 @@ CoefficientRows coefficient_rows_from_grid(const GridCells& grid, int degree);
 // the approximation or the exact path and returns the output-box text (empty when a message was set). The
 // message, if any, is left pending in message_state for the caller to show. Returns the message code (0 for none).
 uint32_t solve_equation(const EquationControls& controls, const CoefficientRows& rows, std::u16string* output);
+
+// One coefficient row as the readers take it.
+struct CoefficientRow {
+    std::u16string_view name;  // for messages: the row header, empty when missing or longer than 7 characters
+    const char16_t* text;      // the cell text, empty when missing
+    bool blank;                // only spaces and tabs: the coefficient is 0
+};
+
+// Looks up row r (which holds a_(degree - r)) for a coefficient reader; a text of kMaxCoefficientChars characters or
+// more sets kMsgCoefficientTooLong and returns false. row points into rows.
+bool coefficient_row(const CoefficientRows& rows, int r, CoefficientRow* row);
 
 // Reads the coefficient rows at the installed L and the complex type into input (approximation path); sets a
 // message on failure and returns false.

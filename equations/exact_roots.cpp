@@ -16,7 +16,6 @@ namespace {
 constexpr int kExactSolveDigits = 22;
 constexpr int kCandidateDigits = 20;
 constexpr int kRationalWords = kExactCoefficientLimbs + 1;
-constexpr size_t kMaxNameChars = 7;
 
 using ExactValue = uint64_t[kRationalWords];
 
@@ -25,13 +24,6 @@ void install_exact_precision() {
     num_ctx.real_limbs = kExactCoefficientLimbs;
     num_ctx.int_limbs = 1;
     num_ctx.number_type = kTypeRational;
-}
-
-bool is_blank(const std::u16string& text) {
-    for (char16_t c : text) {
-        if (c != u' ' && c != u'\t') return false;
-    }
-    return true;
 }
 
 uint64_t isqrt_word(uint64_t m) {
@@ -215,25 +207,19 @@ bool read_rational_coefficients(const CoefficientRows& rows, int degree, Rationa
     equation->degree = degree;
     for (int r = 0; r <= degree; ++r) {
         if (message_state.message_code != 0) return false;
-        const size_t row = static_cast<size_t>(r);
-        std::u16string name;
-        if (row < rows.names.size() && rows.names[row].size() <= kMaxNameChars) name = rows.names[row];
-        const std::u16string text = row < rows.texts.size() ? rows.texts[row] : std::u16string();
+        CoefficientRow row;
+        if (!coefficient_row(rows, r, &row)) continue;
         uint64_t* a = equation->coefficients[degree - r];
-        if (text.size() >= static_cast<size_t>(kMaxCoefficientChars)) {
-            set_message(kMsgCoefficientTooLong, name);
-            continue;
-        }
-        if (is_blank(text)) {
+        if (row.blank) {
             rational_from_words(a, 0, 1);
         } else {
-            evaluate_formula(a, text.c_str());
+            evaluate_formula(a, row.text);
             if (formula_result.formula_error != 0 || !rational_is_exact(a)) {
-                set_message(kMsgCoefficientNotRational, name);
+                set_message(kMsgCoefficientNotRational, row.name);
                 continue;
             }
         }
-        if (r == 0 && rational_is_zero(a)) set_message(kMsgLeadingCoefficientZero, name);
+        if (r == 0 && rational_is_zero(a)) set_message(kMsgLeadingCoefficientZero, row.name);
     }
     num_ctx.error_code = 0;
     return message_state.message_code == 0;

@@ -6,7 +6,6 @@
 #include "equations/polynomial_calc.h"
 #include "platform/control.h"
 #include "platform/ui_globals.h"
-#include "shell/messages.h"
 #include "shell/string_table.h"
 
 AlgebraicEquationsWindow algebraic_equations_window{};
@@ -16,8 +15,6 @@ namespace {
 constexpr int kClientWidth = 505;
 constexpr int kClientHeight = 390;
 constexpr int kStartDegree = 2;
-constexpr int kMinPrecision = 5;
-constexpr int kStartPrecision = 10;
 constexpr int kGridLeft = 200;
 constexpr int kGridTop = 48;
 constexpr int kGridHeight = 105;
@@ -41,18 +38,16 @@ QComboBox* create_selector(QWidget* parent, int y, int width, std::initializer_l
 
 Form* create_algebraic_equations_window() {
     AlgebraicEquationsWindow& w = algebraic_equations_window;
-    w.form = create_form(kClientWidth, kClientHeight, slot(62), [](QWidget*, QEvent* event, bool&) {
-        if (event->type() == QEvent::Resize) algebraic_equations_layout();
-    });
-    QObject::connect(w.form, &QObject::destroyed, [] { algebraic_equations_window = {}; });
+    w.form = create_equation_form(kClientWidth, kClientHeight, slot(62), algebraic_equations_layout,
+                                  [] { algebraic_equations_window = {}; });
 
     w.degree = create_spin_field(w.form, 10, 10, 1, kMaxEquationDegree, kStartDegree,
                                  [](int32_t degree) { algebraic_equations_set_degree(degree); });
     create_label(w.form, 76, 12, 120, 20, slot(63));
     w.mode = create_selector(w.form, 42, 85, {65, 66}, 64);
     w.result_type = create_selector(w.form, 76, 105, {68, 69}, 67);
-    w.precision = create_spin_field(w.form, 10, 110, kMinPrecision, equation_precision_maximum(kStartDegree),
-                                    kStartPrecision, {});
+    w.precision = create_spin_field(w.form, 10, 110, kEquationMinPrecision, equation_precision_maximum(kStartDegree),
+                                    kEquationStartPrecision, {});
     create_label(w.form, 76, 112, 120, 20, slot(18));
     w.multiplicity = create_check(w.form, 10, 140, 175, 20, slot(70));
     w.multiplicity->setChecked(true);
@@ -64,12 +59,8 @@ Form* create_algebraic_equations_window() {
     w.grid->set_numbered_row_headers(false);
     w.output = create_output_box(w.form);
 
-    w.solve = create_button(w.form, 10, kClientHeight - kButtonBottomOffset, kButtonWidth, kButtonHeight, slot(72));
-    w.cancel = create_button(w.form, kClientWidth - kCancelRightOffset, kClientHeight - kButtonBottomOffset,
-                             kButtonWidth, kButtonHeight, slot(1));
-    set_default_button(w.form, w.solve);
-    QObject::connect(w.solve, &QPushButton::clicked, w.form, [] { algebraic_equations_solve(); });
-    QObject::connect(w.cancel, &QPushButton::clicked, w.form, [] { algebraic_equations_window.form->hide(); });
+    create_command_buttons(w.form, kClientWidth, kClientHeight, {{&w.solve, slot(72), algebraic_equations_solve}},
+                           {&w.cancel, slot(1), [] { algebraic_equations_window.form->hide(); }});
 
     w.shown_degree = -1;
     algebraic_equations_set_degree(kStartDegree);
@@ -99,15 +90,9 @@ void algebraic_equations_solve() {
         .digits = w.precision->position,
         .multiplicity = w.multiplicity->isChecked() ? 1 : 0,
     };
-    std::u16string text;
-    {
-        WaitCursor wait;
-        w.output->clear();
-        w.output->repaint();
-        solve_equation(controls, coefficient_rows_from_grid(*w.grid, w.shown_degree), &text);
-        set_output_text(w.output, text);
-    }
-    show_message();
+    run_output_command(w.output, [&](std::u16string* text) {
+        solve_equation(controls, coefficient_rows_from_grid(*w.grid, w.shown_degree), text);
+    });
 }
 
 void algebraic_equations_layout() {

@@ -16,9 +16,6 @@ namespace {
 constexpr int kClientWidth = 505;
 constexpr int kClientHeight = 420;
 constexpr int kStartCount = 2;
-constexpr int kMinPrecision = 5;
-constexpr int kMaxPrecision = 1000;
-constexpr int kStartPrecision = 10;
 constexpr int kShownColumnWidth = 50;
 constexpr int kFillerColumn = kLinearGridColumns - 1;
 
@@ -42,41 +39,27 @@ void set_count_from_file(void*, int count) {
 
 Form* create_linear_systems_window() {
     LinearSystemsWindow& w = linear_systems_window;
-    w.form = create_form(kClientWidth, kClientHeight, slot(74), [](QWidget*, QEvent* event, bool&) {
-        if (event->type() == QEvent::Resize) linear_systems_layout();
-    });
-    QObject::connect(w.form, &QObject::destroyed, [] { linear_systems_window = {}; });
+    w.form = create_equation_form(kClientWidth, kClientHeight, slot(74), linear_systems_layout,
+                                  [] { linear_systems_window = {}; });
 
-    create_label(w.form, 10, 10, 125, 20, slot(75));
-    w.count = create_spin_field(w.form, 10, 30, 2, kMaxEquations, kStartCount,
-                                [](int32_t count) { linear_systems_set_count(count); });
-    create_label(w.form, 140, 10, 95, 20, slot(76));
-    w.number_type = create_number_type_control(w.form, 140);
-    number_type_select_real(w.number_type);
-    create_label(w.form, 240, 10, 100, 20, slot(18));
-    w.precision = create_spin_field(w.form, 240, 30, kMinPrecision, kMaxPrecision, kStartPrecision, {});
+    w.count = create_labelled_spin_field(w.form, 10, 125, slot(75), 2, kMaxEquations, kStartCount,
+                                         [](int32_t count) { linear_systems_set_count(count); });
+    create_number_fields(w.form, 140, &w.number_type, &w.precision);
     w.help = create_label(w.form, 10, 62, kClientWidth - 20, 36, slot(77));
 
-    w.grid = create_data_grid(w.form, 10, kGridWindowGridTop, kClientWidth - 20, 100);
-    setup_named_column_grid(w.grid);
+    w.grid = create_named_column_grid(w.form, kClientWidth);
     for (int j = 0; j < kMaxEquations; ++j) w.grid->add_column(kGridTextColumn, numbered_text(u"a", j + 1));
     w.grid->add_column(kGridTextColumn, u"b");
     w.grid->add_column(kGridTextColumn, u"");
     w.grid->set_column_width(kFillerColumn, 0);
     w.output = create_output_box(w.form);
 
-    const int y = kClientHeight - kButtonBottomOffset;
-    w.solve = create_button(w.form, 10, y, kButtonWidth, kButtonHeight, slot(72));
-    w.clear = create_button(w.form, 100, y, kButtonWidth, kButtonHeight, slot(78));
-    w.load = create_button(w.form, 190, y, kButtonWidth, kButtonHeight, slot(79));
-    w.save_as = create_button(w.form, 280, y, kButtonWidth, kButtonHeight, slot(80));
-    w.cancel = create_button(w.form, kClientWidth - kCancelRightOffset, y, kButtonWidth, kButtonHeight, slot(1));
-    set_default_button(w.form, w.solve);
-    QObject::connect(w.solve, &QPushButton::clicked, w.form, [] { linear_systems_solve(); });
-    QObject::connect(w.clear, &QPushButton::clicked, w.form, [] { linear_systems_clear(); });
-    QObject::connect(w.load, &QPushButton::clicked, w.form, [] { linear_systems_load(); });
-    QObject::connect(w.save_as, &QPushButton::clicked, w.form, [] { linear_systems_save_as(); });
-    QObject::connect(w.cancel, &QPushButton::clicked, w.form, [] { linear_systems_window.form->hide(); });
+    create_command_buttons(w.form, kClientWidth, kClientHeight,
+                           {{&w.solve, slot(72), linear_systems_solve},
+                            {&w.clear, slot(78), linear_systems_clear},
+                            {&w.load, slot(79), linear_systems_load},
+                            {&w.save_as, slot(80), linear_systems_save_as}},
+                           {&w.cancel, slot(1), [] { linear_systems_window.form->hide(); }});
 
     linear_systems_set_count(kStartCount);
     linear_systems_layout();
@@ -108,15 +91,7 @@ void linear_systems_solve() {
         .number_type = number_type_selected(w.number_type),
         .digits = w.precision->position,
     };
-    std::u16string text;
-    {
-        WaitCursor wait;
-        w.output->clear();
-        w.output->repaint();
-        solve_linear_command(*w.grid, controls, &text);
-        set_output_text(w.output, text);
-    }
-    show_message();
+    run_output_command(w.output, [&](std::u16string* text) { solve_linear_command(*w.grid, controls, text); });
 }
 
 void linear_systems_clear() {

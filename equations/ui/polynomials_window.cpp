@@ -3,7 +3,6 @@
 #include "equations/polynomial_calc.h"
 #include "platform/control.h"
 #include "platform/ui_globals.h"
-#include "shell/messages.h"
 #include "shell/string_table.h"
 
 PolynomialsWindow polynomials_window{};
@@ -14,9 +13,6 @@ constexpr int kClientWidth = 505;
 constexpr int kClientHeight = 420;
 constexpr int kStartCount = 2;
 constexpr int kStartDegree = 2;
-constexpr int kMinPrecision = 5;
-constexpr int kMaxPrecision = 1000;
-constexpr int kStartPrecision = 10;
 constexpr int kShownColumnWidth = 50;
 // Grid column of the coefficient a_k.
 constexpr int coefficient_column(int k) {
@@ -39,54 +35,32 @@ void run_command(Command command) {
         .number_type = number_type_selected(w.number_type),
         .digits = w.precision->position,
     };
-    std::u16string text;
-    {
-        WaitCursor wait;
-        w.output->clear();
-        w.output->repaint();
-        command(*w.grid, controls, &text);
-        set_output_text(w.output, text);
-    }
-    show_message();
+    run_output_command(w.output, [&](std::u16string* text) { command(*w.grid, controls, text); });
 }
 
 }  // namespace
 
 Form* create_polynomials_window() {
     PolynomialsWindow& w = polynomials_window;
-    w.form = create_form(kClientWidth, kClientHeight, slot(86), [](QWidget*, QEvent* event, bool&) {
-        if (event->type() == QEvent::Resize) polynomials_layout();
-    });
-    QObject::connect(w.form, &QObject::destroyed, [] { polynomials_window = {}; });
+    w.form = create_equation_form(kClientWidth, kClientHeight, slot(86), polynomials_layout,
+                                  [] { polynomials_window = {}; });
 
-    create_label(w.form, 10, 10, 105, 20, slot(87));
-    w.count = create_spin_field(w.form, 10, 30, 2, kPolyMaxCount, kStartCount,
-                                [](int32_t count) { polynomials_set_count(count); });
-    create_label(w.form, 120, 10, 75, 20, slot(88));
-    w.max_degree = create_spin_field(w.form, 120, 30, 1, kPolyMaxDegree, kStartDegree,
-                                     [](int32_t degree) { polynomials_set_max_degree(degree); });
-    create_label(w.form, 200, 10, 95, 20, slot(76));
-    w.number_type = create_number_type_control(w.form, 200);
-    number_type_select_real(w.number_type);
-    create_label(w.form, 300, 10, 100, 20, slot(18));
-    w.precision = create_spin_field(w.form, 300, 30, kMinPrecision, kMaxPrecision, kStartPrecision, {});
+    w.count = create_labelled_spin_field(w.form, 10, 105, slot(87), 2, kPolyMaxCount, kStartCount,
+                                         [](int32_t count) { polynomials_set_count(count); });
+    w.max_degree = create_labelled_spin_field(w.form, 120, 75, slot(88), 1, kPolyMaxDegree, kStartDegree,
+                                              [](int32_t degree) { polynomials_set_max_degree(degree); });
+    create_number_fields(w.form, 200, &w.number_type, &w.precision);
     w.prompt = create_label(w.form, 10, 65, kClientWidth - 20, 34, u"");
 
-    w.grid = create_data_grid(w.form, 10, kGridWindowGridTop, kClientWidth - 20, 100);
-    setup_named_column_grid(w.grid);
+    w.grid = create_named_column_grid(w.form, kClientWidth);
     for (int k = kPolyMaxDegree; k >= 0; --k) w.grid->add_column(kGridTextColumn, numbered_text(u"a", k));
     w.grid->add_column(kGridTextColumn, u"");
     w.grid->set_column_width(kPolyGridColumns - 1, 0);
     w.output = create_output_box(w.form);
 
-    const int y = kClientHeight - kButtonBottomOffset;
-    w.multiply = create_button(w.form, 10, y, kButtonWidth, kButtonHeight, slot(89));
-    w.divide = create_button(w.form, 100, y, kButtonWidth, kButtonHeight, slot(90));
-    w.cancel = create_button(w.form, kClientWidth - kCancelRightOffset, y, kButtonWidth, kButtonHeight, slot(1));
-    set_default_button(w.form, w.multiply);
-    QObject::connect(w.multiply, &QPushButton::clicked, w.form, [] { polynomials_multiply(); });
-    QObject::connect(w.divide, &QPushButton::clicked, w.form, [] { polynomials_divide(); });
-    QObject::connect(w.cancel, &QPushButton::clicked, w.form, [] { polynomials_window.form->hide(); });
+    create_command_buttons(w.form, kClientWidth, kClientHeight,
+                           {{&w.multiply, slot(89), polynomials_multiply}, {&w.divide, slot(90), polynomials_divide}},
+                           {&w.cancel, slot(1), [] { polynomials_window.form->hide(); }});
 
     polynomials_set_count(kStartCount);
     polynomials_set_max_degree(kStartDegree);

@@ -23,14 +23,9 @@ const char16_t* slot(int index) {
 
 }  // namespace
 
-PrimeNumbersWindow::PrimeNumbersWindow(Form* f) : QObject(f), form(f) {
-    create_label(form, 15, 17, 30, 21, slot(23));
+PrimeNumbersWindow::PrimeNumbersWindow(Form* f) : PrimeWindow(f) {
     input = create_text_box(form, 47, 15, kClientWidth - 62, 61);
-
-    QGroupBox* io_group = create_group_box(form, 15, 83, 98, 85, slot(32));
-    base_control = create_number_base_control(io_group, 2, 17, kNumberBaseOffer2 | kNumberBaseOffer8);
-    number_base_set_labels(base_control);
-    number_base_select_10(base_control);
+    create_base_group(83);
 
     mode_group = create_group_box(form, 119, 83, 210, 85, slot(24));
     interval_mode = create_radio(mode_group, 10, 15, 110, 21, slot(33));
@@ -47,57 +42,14 @@ PrimeNumbersWindow::PrimeNumbersWindow(Form* f) : QObject(f), form(f) {
     method_group->move(method_group->x() + fit_group(mode_group), method_group->y());
     fit_group(method_group);
 
-    output = create_text_box(form, 15, 175, kClientWidth - 32, kClientHeight - 223);
-    start = create_button(form, 15, kClientHeight - 33, 75, 25, slot(2));
-    stop = create_button(form, 105, kClientHeight - 33, 75, 25, slot(3));
-    cancel = create_button(form, kClientWidth - 100, kClientHeight - 33, 85, 25, slot(1));
-    stop->setEnabled(false);
-
-    host_ = std::make_unique<PrimeJobHost>(form, output, &runner, [this](bool r) { show_running(r); });
-
+    create_output_and_buttons(175, kClientWidth, kClientHeight);
+    connect_controls(input, &runner);
     connect(input, &QPlainTextEdit::textChanged, this, [this] { update_digit_count(); });
-    base_control->on_change = [this](int b) { change_base(b); };
-    connect(start, &QPushButton::clicked, this, [this] { start_job(); });
-    connect(stop, &QPushButton::clicked, this, [this] { host_->stop(); });
-    connect(cancel, &QPushButton::clicked, this, [this] { form->close(); });
-    form->handler = [this](QWidget*, QEvent* event, bool&) {
-        if (event->type() == QEvent::Resize) {
-            lay_out();
-        } else if (event->type() == QEvent::Close) {
-            host_->stop();
-            activate_prime_windows_main_window();
-        }
-    };
 }
 
-PrimeNumbersWindow::~PrimeNumbersWindow() {
-    // The form outlives this object by the rest of its destruction; its events must not reach the window any more.
-    form->handler = {};
-    base_control->on_change = {};
-    host_.reset();
-}
-
-bool PrimeNumbersWindow::running() const {
-    return host_->running();
-}
-
-void PrimeNumbersWindow::lay_out() {
-    const int w = form->width();
-    const int h = form->height();
-    input->resize(w - 62, input->height());
-    output->resize(w - 32, h - 223);
-    start->move(start->x(), h - 33);
-    stop->move(stop->x(), h - 33);
-    cancel->move(w - 100, h - 33);
-}
-
-void PrimeNumbersWindow::show_running(bool r) {
-    start->setEnabled(!r);
-    stop->setEnabled(r);
-    mode_group->setEnabled(!r);
-    method_group->setEnabled(!r);
-    // A base change rewrites the inputs through the numeric context, which the worker owns while it runs.
-    base_control->setEnabled(!r);
+void PrimeNumbersWindow::enable_options(bool enabled) {
+    mode_group->setEnabled(enabled);
+    method_group->setEnabled(enabled);
 }
 
 void PrimeNumbersWindow::update_digit_count() {
@@ -129,17 +81,13 @@ void PrimeNumbersWindow::start_job() {
     host_->start_prime_numbers(job_);
 }
 
-void PrimeNumbersWindow::change_base(int new_base) {
-    if (new_base == base || running()) return;
-    clear_error_state();
-    const bool group = settings.thousands_sep_algebra != 0;
+void PrimeNumbersWindow::rebase_inputs(int new_base, bool group_digits) {
     std::u16string number = to_u16(input->toPlainText());
     std::u16string size = to_u16(interval->text());
-    if (prime_input_rebase(&number, kProbabilisticIntLimbs, base, new_base, group)) set_text_box(input, number);
-    if (prime_input_rebase(&size, kProbabilisticIntLimbs, base, new_base, group)) set_number_box(interval, size);
-    base = new_base;
-    output->clear();
-    show_message();
+    if (prime_input_rebase(&number, kProbabilisticIntLimbs, base, new_base, group_digits)) set_text_box(input, number);
+    if (prime_input_rebase(&size, kProbabilisticIntLimbs, base, new_base, group_digits)) {
+        set_number_box(interval, size);
+    }
 }
 
 Form* create_prime_numbers_window() {

@@ -4,29 +4,20 @@
 
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QObject>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRadioButton>
-#include <memory>
 
 #include "platform/form.h"
-#include "platform/number_base_control.h"
 #include "primes/prime_job.h"
+#include "primes/ui/prime_window.h"
 
-class PrimeJobHost;
-
-// The window's controls and state; a child of its form that lives and dies with it.
-class PrimeNumbersWindow : public QObject {
+// The window's own controls and job; the shared ones are PrimeWindow's.
+class PrimeNumbersWindow : public PrimeWindow {
     Q_OBJECT
   public:
     explicit PrimeNumbersWindow(Form* form);
-    // Stops a running job and waits for its end before the controls go.
-    ~PrimeNumbersWindow() override;
 
-    Form* form;
     QPlainTextEdit* input;
-    NumberBaseControl* base_control;
     QGroupBox* mode_group;
     QRadioButton* interval_mode;
     QRadioButton* next_mode;
@@ -35,25 +26,15 @@ class PrimeNumbersWindow : public QObject {
     QGroupBox* method_group;
     QRadioButton* exact;
     QRadioButton* probabilistic;
-    QPlainTextEdit* output;
-    QPushButton* start;
-    QPushButton* stop;
-    QPushButton* cancel;
-    // The base of the input texts and of the output.
-    int base = 10;
 
-    void start_job();
-    // A base chosen in the selector: the input texts are rewritten in it and the output is emptied.
-    void change_base(int new_base);
-    bool running() const;
+    void start_job() override;
 
   private:
-    void lay_out();
-    void show_running(bool running);
+    void rebase_inputs(int new_base, bool group_digits) override;
+    void enable_options(bool enabled) override;
     void update_digit_count();
 
     SPrimeNumberCalc job_{};
-    std::unique_ptr<PrimeJobHost> host_;
 };
 
 // Builds the window, hidden. Closing it hides it and stops a running job.
