@@ -157,6 +157,8 @@ class Sieve {
         const double a_bits = 0.5 * (kn_bits + 1) - std::log2(static_cast<double>(half_interval_));
         const double value_bits = std::log2(static_cast<double>(half_interval_)) + 0.5 * (kn_bits - 1);
         large_bound_ = uint64_t{fb_.prime.back()} * kLargePrimeFactor;
+        // A value is tried when its sieved logarithms leave at most a large prime, with 2 bits to spare for the
+        // unsieved small primes and the rounded logarithms.
         const double threshold = value_bits - std::log2(static_cast<double>(large_bound_)) - 2;
         threshold_ = static_cast<uint8_t>(threshold < 8 ? 8 : threshold);
         choose_a_layout(a_bits);
