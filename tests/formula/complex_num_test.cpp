@@ -1,5 +1,6 @@
-// ComplexNum arithmetic, root branches and the real rounding helpers: documented cases as tables, and random
-// operands against an exact transcription of the rounded real steps and against MPFR.
+// ComplexNum arithmetic, root branches and the real rounding helpers: random operands against an exact
+// transcription of the rounded real steps and against MPFR, and documented cases as tables. The general power and
+// the errors of the arithmetic are rows of the typed-value dispatch table.
 #include "formula/complex_num.h"
 
 #include <gmpxx.h>
@@ -16,21 +17,6 @@
 #include "support/decimal_oracle.h"
 
 namespace {
-
-using Rng = std::mt19937_64;
-using Words = std::vector<uint64_t>;
-
-struct Scope {
-    explicit Scope(int limbs) {
-        static const bool initialised = (init_numeric_context(), true);  // recomputes the constants: once
-        (void)initialised;
-        num_ctx.real_limbs = limbs;
-        num_ctx.guard_limbs = num_ctx.guard_digit_reduction = 0;
-        num_ctx.no_rounding = 0;
-        num_ctx.error_code = 0;
-    }
-    ~Scope() { num_ctx.real_limbs = 1; }
-};
 
 Words complex_buffer() {
     return Words(static_cast<size_t>(complex_words()));
@@ -54,7 +40,7 @@ std::string text(const ComplexNum* z) {
 
 // ---- Arithmetic ------------------------------------------------------------------------------------------------
 
-enum class Op { Add, Sub, Mul, Div, Reciprocal, PowInt, Pow, MulWord, DivWord };
+enum class Op { Add, Sub, Mul, Div, Reciprocal, PowInt, MulWord, DivWord };
 
 using OpFn = void (*)(ComplexNum* r, const ComplexNum* a, const ComplexNum* b, int64_t n);
 const OpFn kOps[] = {
@@ -64,41 +50,9 @@ const OpFn kOps[] = {
     [](ComplexNum* r, const ComplexNum* a, const ComplexNum* b, int64_t) { complex_div(r, a, b); },
     [](ComplexNum* r, const ComplexNum* a, const ComplexNum*, int64_t) { complex_reciprocal(r, a); },
     [](ComplexNum* r, const ComplexNum* a, const ComplexNum*, int64_t n) { complex_pow_int(r, a, n); },
-    [](ComplexNum* r, const ComplexNum* a, const ComplexNum* b, int64_t) { complex_pow(r, a, b); },
     [](ComplexNum* r, const ComplexNum* a, const ComplexNum*, int64_t n) { complex_mul_word(r, a, uint64_t(n)); },
     [](ComplexNum* r, const ComplexNum* a, const ComplexNum*, int64_t n) { complex_div_word(r, a, uint64_t(n)); },
 };
-
-void run(Op op, ComplexNum* r, const ComplexNum* a, const ComplexNum* b, int64_t n) {
-    kOps[static_cast<int>(op)](r, a, b, n);
-}
-
-// The cases the random test below leaves out: the general power, the power 0 and the division by zero.
-TEST(ComplexArithmetic, DocumentedCases) {
-    // clang-format off
-    const struct { Op op; const char *a_re, *a_im, *b_re, *b_im; int64_t n; const char* want; uint32_t error; }
-    rows[] = {
-        {Op::Pow, "0", "2", "2", "0", 0, "-4", 0},             {Op::Pow, "0", "2", "0.5", "0", 0, "0", kErrDomain},
-        {Op::Pow, "0", "2", "2", "1", 0, "0", kErrComplexArg}, {Op::Pow, "4", "0", "0.5", "0", 0, "2", 0},
-        {Op::Pow, "-4", "0", "0.5", "0", 0, "0", kErrDomain},  {Op::PowInt, "1", "1", "", "", 0, "1", 0},
-        {Op::Div, "1", "1", "0", "0", 0, "0", kErrDivByZero},  {Op::DivWord, "1", "0", "", "", 0, "0", kErrDivByZero},
-    };
-    // clang-format on
-    for (int limbs : {1, 3}) {
-        Scope scope(limbs);
-        for (const auto& c : rows) {
-            Words a = cx(c.a_re, c.a_im), b = c.b_re[0] ? cx(c.b_re, c.b_im) : complex_buffer(), r = complex_buffer();
-            num_ctx.error_code = 0;
-            Snapshot before;
-            run(c.op, r.data(), a.data(), b.data(), c.n);
-            const std::string row =
-                std::to_string(int(c.op)) + " " + c.a_re + "," + c.a_im + " L" + std::to_string(limbs);
-            EXPECT_EQ(num_ctx.error_code, c.error) << row;
-            EXPECT_EQ(text(r.data()), c.want) << row;
-            EXPECT_TRUE(before.same()) << row;
-        }
-    }
-}
 
 void oracle_mul(Dec* re, Dec* im, const Dec& ar, const Dec& ai, const Dec& br, const Dec& bi) {
     if (ai.m == 0 && bi.m == 0) {
@@ -155,7 +109,7 @@ TEST(ComplexArithmetic, MatchesExactRoundedSteps) {
     Rng rng(0xC0FFEE01);
     const Op ops[] = {Op::Add, Op::Sub, Op::Mul, Op::Div, Op::Reciprocal, Op::PowInt, Op::MulWord, Op::DivWord};
     for (int limbs : {1, 2, 4}) {
-        Scope scope(limbs);
+        Scope scope(kTypeComplex, limbs);
         for (int iter = 0; iter < 300; ++iter) {
             for (Op op : ops) {
                 Words a = complex_buffer(), b = complex_buffer();
@@ -175,7 +129,7 @@ TEST(ComplexArithmetic, MatchesExactRoundedSteps) {
                                         " n=" + std::to_string(n) + " a=" + text(a.data()) + " b=" + text(b.data());
                 num_ctx.error_code = 0;
                 Snapshot before;
-                run(op, a.data(), a.data(), b.data(), n);
+                kOps[static_cast<int>(op)](a.data(), a.data(), b.data(), n);
                 ASSERT_EQ(num_ctx.error_code, 0u) << row;
                 ASSERT_TRUE(same(dec(a.data()), re)) << row << " got " << text(a.data()) << " want re " << str(re);
                 ASSERT_TRUE(same(dec(complex_imag(a.data())), im)) << row << " want im " << str(im);
@@ -187,32 +141,38 @@ TEST(ComplexArithmetic, MatchesExactRoundedSteps) {
 
 // ---- Root branches ---------------------------------------------------------------------------------------------
 
-// At L = 1. Quarter turns are exact: no rounding residue in the zero part.
+// At L = 1, and inside an active guard. Quarter turns are exact: no rounding residue in the zero part.
 TEST(ComplexRootBranch, DocumentedBranches) {
     // clang-format off
     const struct { const char *re, *im; int64_t n, k; const char* want; uint32_t error; } rows[] = {
-        {"-8", "0", 3, 0, "1+1.732050807568877294i", 0},       {"-8", "0", 3, 1, "-2", 0},
-        {"-8", "0", 3, 2, "1-1.732050807568877294i", 0},       {"-1", "0", 2, 0, "i", 0},
-        {"-1", "0", 2, 1, "-i", 0},                            {"16", "0", 4, 1, "2i", 0},
-        {"16", "0", 4, 2, "-2", 0},                            {"16", "0", -4, 1, "-0.5i", 0},
-        {"0", "-27", 3, 0, "2.59807621135331594-1.5i", 0},     {"0", "-27", 3, 1, "3i", 0},
-        {"0", "-27", -3, 1, "-0.3333333333333333333i", 0},     {"0", "0", 5, 2, "0", 0},
-        {"0", "0", -5, 2, "0", kErrDomain},                    {"2", "1", 0, 0, "0", kErrDomain},
-        {"2", "1", 3, 3, "0", kErrDomain},                     {"2", "1", 3, -1, "0", kErrDomain},
-        {"2", "1", (int64_t{1} << 61) + 1, 0, "0", kErrDomain}, {"2", "1", INT64_MIN, 0, "0", kErrDomain},
+        {"-8", "0", 3, 0, "1+1.732050807568877294i", 0}, {"-8", "0", 3, 1, "-2", 0},
+        {"-8", "0", 3, 2, "1-1.732050807568877294i", 0}, {"-1", "0", 2, 0, "i", 0}, {"-1", "0", 2, 1, "-i", 0},
+        {"16", "0", 4, 1, "2i", 0}, {"16", "0", 4, 2, "-2", 0}, {"16", "0", -4, 1, "-0.5i", 0},
+        {"0", "-27", 3, 0, "2.59807621135331594-1.5i", 0}, {"0", "-27", 3, 1, "3i", 0},
+        {"0", "-27", -3, 1, "-0.3333333333333333333i", 0}, {"0", "0", 5, 2, "0", 0},
+        {"0", "0", -5, 2, "0", kErrDomain}, {"2", "1", 0, 0, "0", kErrDomain}, {"2", "1", 3, 3, "0", kErrDomain},
+        {"2", "1", 3, -1, "0", kErrDomain}, {"2", "1", (int64_t{1} << 61) + 1, 0, "0", kErrDomain},
+        {"2", "1", INT64_MIN, 0, "0", kErrDomain},
     };
     // clang-format on
-    Scope scope(1);
+    Scope scope(kTypeComplex, 1);
     for (const auto& c : rows) {
         Words z = cx(c.re, c.im), r = complex_buffer();
         num_ctx.error_code = 0;
         Snapshot before;
         complex_root_branch(r.data(), z.data(), c.n, c.k);
         const std::string row =
-            std::string(c.re) + "+" + c.im + "i n=" + std::to_string(c.n) + " k=" + std::to_string(c.k);
+            std::string(c.re) + "," + c.im + " n=" + std::to_string(c.n) + " k=" + std::to_string(c.k);
         EXPECT_EQ(num_ctx.error_code, c.error) << row;
         EXPECT_EQ(text(r.data()), c.want) << row;
         EXPECT_TRUE(before.same()) << row;
+        begin_guard(2);  // inside a guard the caller opened: the same code, and the guard stays with its owner
+        z = cx(c.re, c.im), r = complex_buffer();
+        num_ctx.error_code = 0;
+        Snapshot inside;
+        complex_root_branch(r.data(), z.data(), c.n, c.k);
+        EXPECT_TRUE(inside.same() && num_ctx.error_code == c.error) << "inside a guard: " << row;
+        end_guard();
     }
 }
 
@@ -220,7 +180,7 @@ TEST(ComplexRootBranch, DocumentedBranches) {
 TEST(ComplexRootBranch, RandomBranchesMatchMpfr) {
     Rng rng(0xC0FFEE03);
     for (int limbs : {1, 2, 5}) {
-        Scope scope(limbs);
+        Scope scope(kTypeComplex, limbs);
         const mpfr_prec_t bits = 4 * (19 * limbs + 60);
         for (int iter = 0; iter < 120; ++iter) {
             Words z = complex_buffer(), r = complex_buffer();
@@ -235,8 +195,11 @@ TEST(ComplexRootBranch, RandomBranchesMatchMpfr) {
             complex_root_branch(r.data(), z.data(), n, k);
             mpfr_t x, y, mod, phi, t, re, im;
             mpfr_inits2(bits, x, y, mod, phi, t, re, im, static_cast<mpfr_ptr>(nullptr));
-            mpfr_set_str(x, str(dec(z.data())).c_str(), 10, MPFR_RNDN);
-            mpfr_set_str(y, str(dec(complex_imag(z.data()))).c_str(), 10, MPFR_RNDN);
+            const auto set = [](mpfr_t v, const RealNum* part) {
+                mpfr_set_str(v, str(dec(part)).c_str(), 10, MPFR_RNDN);
+            };
+            set(x, complex_real(z.data()));
+            set(y, complex_imag(z.data()));
             mpfr_hypot(mod, x, y, MPFR_RNDN);
             mpfr_atan2(phi, y, x, MPFR_RNDN);
             mpfr_const_pi(t, MPFR_RNDN);
@@ -248,13 +211,12 @@ TEST(ComplexRootBranch, RandomBranchesMatchMpfr) {
             if (n < 0) mpfr_ui_div(mod, 1, mod, MPFR_RNDN);
             const std::string row = "z=" + text(z.data()) + " n=" + std::to_string(n) + " k=" + std::to_string(k) +
                                     " L" + std::to_string(limbs) + " got " + text(r.data());
-            for (int part = 0; part < 2; ++part) {
+            for (int part = 0; part < 2; ++part) {  // (got - want) / |result| * 10^(19 L - 1)
                 mpfr_mul(t, part == 0 ? re : im, mod, MPFR_RNDN);
-                mpfr_set_str(x, str(dec(part == 0 ? r.data() : complex_imag(r.data()))).c_str(), 10, MPFR_RNDN);
+                set(x, part == 0 ? complex_real(r.data()) : complex_imag(r.data()));
                 mpfr_sub(x, x, t, MPFR_RNDN);
                 mpfr_div(x, x, mod, MPFR_RNDN);
-                mpfr_ui_pow_ui(y, 10, static_cast<unsigned long>(19 * limbs - 1), MPFR_RNDN);
-                mpfr_mul(x, x, y, MPFR_RNDN);
+                mpfr_mul_z(x, x, pow10(19 * limbs - 1).get_mpz_t(), MPFR_RNDN);
                 EXPECT_LE(std::abs(mpfr_get_d(x, MPFR_RNDN)), 1.0) << row << " part " << part;
             }
             ASSERT_EQ(num_ctx.error_code, 0u) << row;
@@ -264,87 +226,50 @@ TEST(ComplexRootBranch, RandomBranchesMatchMpfr) {
     }
 }
 
-// Inside a guard the caller opened, the work runs at that precision and leaves the guard to its owner.
-TEST(ComplexRootBranch, ActiveGuardIsLeftToItsOwner) {
-    Scope scope(2);
-    begin_guard(2);
-    Words z = cx("-8", "0"), r = complex_buffer();
-    complex_root_branch(r.data(), z.data(), 3, 1);
-    EXPECT_EQ(num_ctx.error_code, 0u);
-    EXPECT_EQ(num_ctx.real_limbs, 3);
-    EXPECT_EQ(num_ctx.guard_digit_reduction, 17u);
-    EXPECT_EQ(text(r.data()), "-2");
-    end_guard();
-}
-
 // ---- Real rounding helpers -------------------------------------------------------------------------------------
 
-// Digits: n significant digits (the random test below does the rest); Decimals: n digits after the point; Trunc:
-// toward zero; Ratio: x / n, x a word.
-enum class Rnd { Digits, Decimals, Trunc, Ratio };
+// Digits: n significant digits (the typed-value tests compare the rest with an oracle; NoRounding: with no_rounding
+// set, which truncates); Decimals: n digits after the point; Trunc: toward zero; Ratio: x / n, x a word.
+enum Rnd { Digits, NoRounding, Decimals, Trunc, Ratio };
 
 TEST(RealRounding, DocumentedCases) {
     // clang-format off
     const struct { Rnd op; const char* x; int64_t n; const char* want; uint32_t error; } rows[] = {
-        {Rnd::Digits, "1.5", -1, "0", kErrDomain},     {Rnd::Digits, "3.14159", 1000, "3.14159", 0},
-        {Rnd::Decimals, "0.004", 2, "0", 0},           {Rnd::Decimals, "0.005", 2, "0.01", 0},
-        {Rnd::Decimals, "0.999", 2, "1", 0},           {Rnd::Decimals, "-0.0004", 2, "-0", 0},
-        {Rnd::Decimals, "123.456", 1, "123.5", 0},     {Rnd::Decimals, "-0.005", 2, "-0.01", 0},
-        {Rnd::Decimals, "7.25", INT64_MAX, "7.25", 0}, {Rnd::Decimals, "123.456", -1, "0", kErrDomain},
-        {Rnd::Trunc, "-2.7", 0, "-2", 0},              {Rnd::Trunc, "-0.9", 0, "-0", 0},
-        {Rnd::Trunc, "1e25", 0, "1e25", 0},
-        {Rnd::Trunc, "123456789.987654321", 0, "123456789", 0},
-        {Rnd::Trunc, "12345678901234567890.5", 0, "12345678901234567890", 0},
-        {Rnd::Ratio, "1", 3, "0.33333333333333333333333333333333333333", 0},
-        {Rnd::Ratio, "-2", 3, "-0.66666666666666666666666666666666666667", 0},
-        {Rnd::Ratio, "-9223372036854775808", 7, "-1317624576693539401.1428571428571428571", 0},
-        {Rnd::Ratio, "9223372036854775807", 1, "9223372036854775807", 0},
-        {Rnd::Ratio, "1", 0, "0", kErrDomain},   {Rnd::Ratio, "1", -3, "0", kErrDomain},
+        {Digits, "1.5", -1, "0", kErrDomain}, {Digits, "3.14159", 1000, "3.14159", 0},
+        {NoRounding, "1.999", 2, "1.9", 0}, {Decimals, "0.004", 2, "0", 0}, {Decimals, "0.005", 2, "0.01", 0},
+        {Decimals, "0.999", 2, "1", 0}, {Decimals, "-0.0004", 2, "-0", 0}, {Decimals, "123.456", 1, "123.5", 0},
+        {Decimals, "-0.005", 2, "-0.01", 0}, {Decimals, "7.25", INT64_MAX, "7.25", 0},
+        {Decimals, "123.456", -1, "0", kErrDomain}, {Trunc, "-2.7", 0, "-2", 0}, {Trunc, "-0.9", 0, "-0", 0},
+        {Trunc, "1e25", 0, "1e25", 0}, {Trunc, "123456789.987654321", 0, "123456789", 0},
+        {Trunc, "12345678901234567890.5", 0, "12345678901234567890", 0},
+        {Ratio, "1", 3, "0.33333333333333333333333333333333333333", 0},
+        {Ratio, "-2", 3, "-0.66666666666666666666666666666666666667", 0},
+        {Ratio, "-9223372036854775808", 7, "-1317624576693539401.1428571428571428571", 0},
+        {Ratio, "9223372036854775807", 1, "9223372036854775807", 0}, {Ratio, "1", 0, "0", kErrDomain},
+        {Ratio, "1", -3, "0", kErrDomain},
     };
     // clang-format on
-    Scope scope(2);
+    Scope scope(kTypeComplex, 2);
     for (const auto& c : rows) {
         Words x(3), r(3), want(3);
         real_from_decimal(x.data(), c.x);
         real_from_decimal(want.data(), c.want);
         num_ctx.error_code = 0;
-        if (c.op == Rnd::Digits) real_round_digits(r.data(), x.data(), c.n);
-        if (c.op == Rnd::Decimals) real_round_decimals(r.data(), x.data(), c.n);
-        if (c.op == Rnd::Trunc) real_trunc(r.data(), x.data());
-        if (c.op == Rnd::Ratio) real_from_ratio(r.data(), std::stoll(c.x), c.n);
+        num_ctx.no_rounding = c.op == NoRounding;
+        if (c.op == Digits || c.op == NoRounding) real_round_digits(r.data(), x.data(), c.n);
+        if (c.op == Decimals) real_round_decimals(r.data(), x.data(), c.n);
+        if (c.op == Trunc) real_trunc(r.data(), x.data());
+        if (c.op == Ratio) real_from_ratio(r.data(), std::stoll(c.x), c.n);
         EXPECT_EQ(num_ctx.error_code, c.error) << c.x << " " << c.n;
         EXPECT_TRUE(same(dec(r.data()), dec(want.data()))) << c.x << " " << c.n << " got " << str(dec(r.data()));
         EXPECT_EQ(real_is_negative(r.data()), c.want[0] == '-') << c.x << " " << c.n;
     }
-    Words x(3), r(3);
-    real_from_decimal(x.data(), "1.999");
-    num_ctx.no_rounding = 1;
-    real_round_digits(r.data(), x.data(), 2);
-    EXPECT_TRUE(same(dec(r.data()), Dec{19, -1})) << "no_rounding truncates";
 }
 
-// Rounding to s digits decides on the first dropped digit, with carries through runs of nines across limbs.
-TEST(RealRounding, RoundDigitsMatchesOracle) {
-    Rng rng(0xC0FFEE04);
-    for (int limbs : {1, 3}) {
-        Scope scope(limbs);
-        for (int iter = 0; iter < 2000; ++iter) {
-            Words x(limbs + 1), r(limbs + 1);
-            random_real(rng, x.data(), -30, 30);
-            if (rng() % 3 == 0) {
-                for (int i = 0; i < limbs; ++i) x[1 + size_t(i)] = kLimbBase - 1 - rng() % 3;
-            }
-            const int64_t s = static_cast<int64_t>(rng() % uint64_t(19 * limbs + 2));
-            real_round_digits(r.data(), x.data(), s);
-            ASSERT_TRUE(same(dec(r.data()), round_to(dec(x.data()), s))) << str(dec(x.data())) << " s=" << s;
-        }
-    }
-}
+// ---- Shape ----------------------------------------------------------------------------------------------------------
 
-// ---- Shape: resize, trunc, digits ------------------------------------------------------------------------------
-
-TEST(ComplexShape, ResizeTruncAndRoundDigits) {
-    Scope scope(2);
+TEST(ComplexShape, ResizeAndTrunc) {
+    Scope scope(kTypeComplex, 2);
     Words z = cx("1.234567890123456789512", "-9.999999999999999999999");
     num_ctx.real_limbs = 1;
     complex_resize(z.data(), 2);  // narrowing rounds each part on its first dropped limb
@@ -356,17 +281,8 @@ TEST(ComplexShape, ResizeTruncAndRoundDigits) {
     EXPECT_EQ(text(wide.data()), "1.23456789012345679-10i");
     EXPECT_EQ(wide[2], 0u);
     EXPECT_EQ(wide[3], 0u);
-
-    num_ctx.real_limbs = 1;
-    Words a = cx("-2.7", "3.2"), r = complex_buffer();
-    complex_trunc(r.data(), a.data());
-    EXPECT_EQ(text(r.data()), "-2+3i");
-    a = cx("1.2345", "9.9999");
-    complex_round_digits(r.data(), a.data(), 3);
-    EXPECT_EQ(text(r.data()), "1.23+10i");
-    complex_round_digits(r.data(), a.data(), -1);
-    EXPECT_EQ(num_ctx.error_code, kErrDomain);
-    EXPECT_EQ(text(r.data()), "0");
+    complex_trunc(wide.data(), wide.data());
+    EXPECT_EQ(text(wide.data()), "1-10i") << "trunc: each part toward zero";
 }
 
 }  // namespace

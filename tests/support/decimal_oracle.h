@@ -1,5 +1,5 @@
 // Exact decimal oracle for RealNum results: a value m * 10^e with GMP integers, rounded half up like the typed layer;
-// and the operand helpers the typed-value tests share.
+// and the context and operand helpers the complex, typed-value and rational tests share.
 #pragma once
 
 #include <gmpxx.h>
@@ -8,8 +8,12 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "numeric/real_arith.h"
+
+using Rng = std::mt19937_64;
+using Words = std::vector<uint64_t>;
 
 struct Dec {
     mpz_class m;
@@ -97,7 +101,7 @@ inline void real_from_decimal(RealNum* dst, const std::string& s) {
 
 // A random normalised real with a decimal exponent in emin..emax; a quarter of them have short mantissas, as typed
 // numbers do.
-inline void random_real(std::mt19937_64& rng, RealNum* dst, int64_t emin, int64_t emax, bool negative_allowed = true) {
+inline void random_real(Rng& rng, RealNum* dst, int64_t emin, int64_t emax, bool negative_allowed = true) {
     dst[1] = kLimbBase / 10 + rng() % (kLimbBase - kLimbBase / 10);
     for (int i = 1; i < num_ctx.real_limbs; ++i) dst[1 + i] = rng() % kLimbBase;
     if (rng() % 4 == 0) {
@@ -107,6 +111,21 @@ inline void random_real(std::mt19937_64& rng, RealNum* dst, int64_t emin, int64_
     const bool negative = negative_allowed && (rng() & 1) != 0;
     real_set_exponent(dst, emin + static_cast<int64_t>(rng() % uint64_t(emax - emin + 1)), negative);
 }
+
+// Number type, precision and integer width for one test; clears the guard, the no-rounding switch and the error.
+struct Scope {
+    Scope(uint32_t type, int limbs, int int_limbs = 2) {
+        static const bool initialised = (init_numeric_context(), true);  // computes the constants: once
+        (void)initialised;
+        num_ctx.number_type = type;
+        num_ctx.real_limbs = limbs;
+        num_ctx.int_limbs = int_limbs;
+        num_ctx.guard_limbs = num_ctx.guard_digit_reduction = 0;
+        num_ctx.no_rounding = 0;
+        num_ctx.error_code = 0;
+    }
+    ~Scope() { num_ctx.real_limbs = num_ctx.int_limbs = 1, num_ctx.number_type = 0; }
+};
 
 // The context fields every operation must give back as it found them.
 struct Snapshot {
