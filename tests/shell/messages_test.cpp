@@ -14,9 +14,7 @@
 
 namespace {
 
-std::string utf8(std::u16string_view text) {
-    return utf16_to_utf8(text);
-}
+const auto utf8 = &utf16_to_utf8;
 
 class Messages : public ::testing::Test {
   protected:
@@ -25,83 +23,82 @@ class Messages : public ::testing::Test {
         load_string_table(kLanguageEnglish);
     }
     void TearDown() override {
-        clear_error_state();
+        SetUp();
         set_message_presenter(nullptr);
-        load_string_table(kLanguageEnglish);
     }
 };
 
 struct ComposeCase {
-    uint32_t code;
-    const char16_t* param1;
-    const char16_t* param2;
-    uint32_t formula_error;
+    uint32_t code, formula_error;
     int32_t formula_error_pos;
     const char16_t* english;
     const char16_t* german;
+    const char16_t* param1 = u"???";
+    const char16_t* param2 = u"???";
 };
 
 // Every message code with its parameters; the detail codes complete their colon with the formula error ("!" when
 // there is none), the others ignore it.
 // clang-format off
 const ComposeCase kComposeCases[] = {
-    {1000, u"12x", u"???", 0, 0, u"Invalid input \"12x\" !", u"Ungültige Eingabe \"12x\" !"},
-    {1001, u"???", u"???", 3200, 5, u"Overflow in mathematical calculation!", u"Überlauf bei mathematischer Berechnung!"},
-    {1002, u"???", u"???", 0, 0, u"Division by 0!", u"Division durch 0!"},
-    {1003, u"???", u"???", 0, 0, u"The text entered is too long!", u"Der eingegebene Text ist zu lang!"},
-    {1005, u"grid.csv", u"???", 0, 0, u"The file \"grid.csv\" was not found!", u"Die Datei \"grid.csv\" wurde nicht gefunden!"},
-    {1006, u"/home/u/a b.csv", u"???", 0, 0,
+    {1000, 0, 0, u"Invalid input \"12x\" !", u"Ungültige Eingabe \"12x\" !", u"12x"},
+    {1001, 3200, 5, u"Overflow in mathematical calculation!", u"Überlauf bei mathematischer Berechnung!"},
+    {1002, 0, 0, u"Division by 0!", u"Division durch 0!"},
+    {1003, 0, 0, u"The text entered is too long!", u"Der eingegebene Text ist zu lang!"},
+    {1005, 0, 0, u"The file \"grid.csv\" was not found!", u"Die Datei \"grid.csv\" wurde nicht gefunden!", u"grid.csv"},
+    {1006, 0, 0,
      u"Error when accessing file \"/home/u/a b.csv\" ! Possibly the file is already opened in another program or you "
      u"do not have sufficient access rights for the file.",
      u"Fehler beim Zugriff auf die Datei \"/home/u/a b.csv\" ! Möglicherweise ist die Datei bereits in einem anderen "
-     u"Programm geöffnet oder Sie haben keine ausreichenden Zugriffsrechte für die Datei."},
-    {1200, u"???", u"???", 0, 0, u"Invalid input!", u"Ungültige Eingabe!"},
-    {1200, u"???", u"???", 3200, 5, u"Invalid input: Syntax error at character position 5!",
+     u"Programm geöffnet oder Sie haben keine ausreichenden Zugriffsrechte für die Datei.", u"/home/u/a b.csv"},
+    {1200, 0, 0, u"Invalid input!", u"Ungültige Eingabe!"},
+    {1200, 3200, 5, u"Invalid input: Syntax error at character position 5!",
      u"Ungültige Eingabe: Syntaxfehler bei Zeichenposition 5!"},
-    {1200, u"???", u"???", 3204, 1, u"Invalid input: Formula is to complicated because to many parentheses are nested!",
+    {1200, 3204, 1, u"Invalid input: Formula is to complicated because to many parentheses are nested!",
      u"Ungültige Eingabe: Formel ist zu kompliziert, da zu viele Klammern ineinander geschachtelt sind!"},
-    {1200, u"???", u"???", 3205, -2147483647, u"Invalid input: Internal formula error 3205 occurred!",
+    {1200, 3205, -2147483647, u"Invalid input: Internal formula error 3205 occurred!",
      u"Ungültige Eingabe: Interner Formelfehler 3205 aufgetreten!"},
-    {1200, u"???", u"???", 4000, 3, u"Invalid input: Internal formula error 4000 occurred!",
+    {1200, 4000, 3, u"Invalid input: Internal formula error 4000 occurred!",
      u"Ungültige Eingabe: Interner Formelfehler 4000 aufgetreten!"},
-    {2000, u"a3", u"???", 0, 0, u"The highest coefficient \"a3\" must not be 0!", u"Der höchste Koeffizient \"a3\" darf nicht 0 sein!"},
-    {2001, u"???", u"???", 0, 0, u"Iteration method has not converged!", u"Iterationsverfahren hat nicht konvergiert!"},
-    {2002, u"a2", u"???", 3202, 9, u"Error evaluating coefficient \"a2\": Unexpected end of formula!",
-     u"Fehler bei der Auswertung von Koeffizient \"a2\": Unerwartetes Formelende!"},
-    {2002, u"a2", u"???", 0, 0, u"Error evaluating coefficient \"a2\"!", u"Fehler bei der Auswertung von Koeffizient \"a2\"!"},
-    {2003, u"a1", u"???", 0, 0, u"The coefficient \"a1\" has to be real!", u"Der Koeffizient \"a1\" muss reell sein!"},
-    {2004, u"???", u"???", 0, 0, u"Overflow error when solving the equation exactly!",
+    {2000, 0, 0, u"The highest coefficient \"a3\" must not be 0!",
+     u"Der höchste Koeffizient \"a3\" darf nicht 0 sein!", u"a3"},
+    {2001, 0, 0, u"Iteration method has not converged!", u"Iterationsverfahren hat nicht konvergiert!"},
+    {2002, 3202, 9, u"Error evaluating coefficient \"a2\": Unexpected end of formula!",
+     u"Fehler bei der Auswertung von Koeffizient \"a2\": Unerwartetes Formelende!", u"a2"},
+    {2002, 0, 0, u"Error evaluating coefficient \"a2\"!", u"Fehler bei der Auswertung von Koeffizient \"a2\"!", u"a2"},
+    {2003, 0, 0, u"The coefficient \"a1\" has to be real!", u"Der Koeffizient \"a1\" muss reell sein!", u"a1"},
+    {2004, 0, 0, u"Overflow error when solving the equation exactly!",
      u"Überlauffehler beim exakten Lösen der Gleichung!"},
-    {2005, u"a0", u"???", 0, 0,
+    {2005, 0, 0,
      u"The coefficient \"a0\" is not a rational number in numerator denominator representation or overflow in "
      u"numerator or denominator!",
      u"Der Koeffizient \"a0\" ist keine rationale Zahl in Zähler-Nenner-Darstellung oder Überlauf bei Zähler oder "
-     u"Nenner!"},
-    {2006, u"a4", u"???", 0, 0, u"Coefficient \"a4\" has to many characters!", u"Koeffizient \"a4\" hat zu viele Zeichen!"},
-    {3000, u"???", u"???", 0, 0, u"Overflow in prime number calculation!", u"Überlauf bei der Primzahlberechnung!"},
-    {3100, u"???", u"???", 0, 0, u"Overflow in prime factor calculation!", u"Überlauf bei der Primfaktorberechnung!"},
-    {3101, u"1234567890", u"???", 0, 0, u"The number \"1234567890\" has to many prime factors or divisors!",
-     u"Die Zahl \"1234567890\" hat zu viele Primfaktoren bzw. Teiler!"},
-    {3300, u"a1", u"P2", 3201, 4,
+     u"Nenner!", u"a0"},
+    {2006, 0, 0, u"Coefficient \"a4\" has to many characters!", u"Koeffizient \"a4\" hat zu viele Zeichen!", u"a4"},
+    {3000, 0, 0, u"Overflow in prime number calculation!", u"Überlauf bei der Primzahlberechnung!"},
+    {3100, 0, 0, u"Overflow in prime factor calculation!", u"Überlauf bei der Primfaktorberechnung!"},
+    {3101, 0, 0, u"The number \"1234567890\" has to many prime factors or divisors!",
+     u"Die Zahl \"1234567890\" hat zu viele Primfaktoren bzw. Teiler!", u"1234567890"},
+    {3300, 3201, 4,
      u"Error evaluating coefficient \"a1\" in polynomial \"P2\": For the right parenthesis at character position 4 the "
      u"left parenthesis is missing!",
      u"Fehler bei der Auswertung des Koeffizienten \"a1\" im Polynom \"P2\": Für die Klammer bei Zeichenposition 4 "
-     u"fehlt die öffnende Klammer!"},
-    {3400, u"3", u"x2", 0, 0, u"The coefficient in equation 3, column \"x2\" is too long!",
-     u"Der Koeffizient in Gleichung 3, Spalte \"x2\" ist zu lang!"},
-    {3401, u"4", u"b", 3203, 12,
+     u"fehlt die öffnende Klammer!", u"a1", u"P2"},
+    {3400, 0, 0, u"The coefficient in equation 3, column \"x2\" is too long!",
+     u"Der Koeffizient in Gleichung 3, Spalte \"x2\" ist zu lang!", u"3", u"x2"},
+    {3401, 3203, 12,
      u"Error evaluating coefficient in equation 4, column \"b\": Number at character position 12 is out of range or "
      u"overflow in the calculation!",
      u"Fehler bei der Auswertung des Koeffizienten in Gleichung 4, Spalte \"b\": Zahl bei Zeichenposition 12 ist "
-     u"außerhalb des Bereichs oder Überlauf bei der Berechnung!"},
-    {3402, u"128", u"???", 0, 0, u"The number of equation variables has to be between 2 und 128!",
-     u"Die Anzahl der Gleichungsvariablen muss zwischen 2 und 128 liegen!"},
-    {9000, u"???", u"???", 0, 0, u"Internal error!", u"Interner Fehler!"},
-    {9001, u"???", u"???", 0, 0, u"Not yet implemented!", u"Noch nicht implementiert!"},
-    {9002, u"???", u"???", 0, 0, u"String buffer overflow!", u"Stringpufferüberlauf!"},
-    {4711, u"???", u"???", 0, 0, u"Unknown error 4711 occurred!", u"Unbekannter Fehler 4711 aufgetreten!"},
-    {1004, u"ignored", u"???", 0, 0, u"Unknown error 1004 occurred!", u"Unbekannter Fehler 1004 aufgetreten!"},
-    {0, u"???", u"???", 0, 0, u"All right.", u"Alles OK."},
+     u"außerhalb des Bereichs oder Überlauf bei der Berechnung!", u"4", u"b"},
+    {3402, 0, 0, u"The number of equation variables has to be between 2 und 128!",
+     u"Die Anzahl der Gleichungsvariablen muss zwischen 2 und 128 liegen!", u"128"},
+    {9000, 0, 0, u"Internal error!", u"Interner Fehler!"},
+    {9001, 0, 0, u"Not yet implemented!", u"Noch nicht implementiert!"},
+    {9002, 0, 0, u"String buffer overflow!", u"Stringpufferüberlauf!"},
+    {4711, 0, 0, u"Unknown error 4711 occurred!", u"Unbekannter Fehler 4711 aufgetreten!"},
+    {1004, 0, 0, u"Unknown error 1004 occurred!", u"Unbekannter Fehler 1004 aufgetreten!", u"ignored"},
+    {0, 0, 0, u"All right.", u"Alles OK."},
 };
 // clang-format on
 
@@ -115,23 +112,13 @@ TEST_F(Messages, EveryCodeComposesItsSentenceInBothLanguages) {
     }
 }
 
-struct SlotCase {
-    int slot;
-    const char16_t* text[2];  // English, German
-};
-
-// Slots whose texts carry characters that are easy to lose: "&&", line ends, no-break spaces, umlauts, quotes.
+// Slots whose texts carry characters that are easy to lose: "&&", no-break spaces, umlauts.
 // clang-format off
-const SlotCase kSlotCases[] = {
-    {11, {u"Prime Factors && Divisors", u"Primfaktoren && Teiler"}},
-    {28, {u"Interval size", u"Intervallgröße"}},
-    {71, {u"Enter the coefficients of the equation  %s =\u00A00\u00A0\u00A0.",
-          u"Geben Sie die Koeffizienten der Gleichung  %s =\u00A00\u00A0\u00A0."}},
-    {81, {u"Equation system is unsolvable!\r\n", u"Gleichungssystem ist unlösbar!\r\n"}},
-    {83, {u"\r\nThe parameter variables %s are freely selectable.\r\n", u"\r\nDie Parametervariablen %s sind frei wählbar.\r\n"}},
-    {93, {u"About %s", u"Über %s"}},
-    {94, {u"", u""}},
-    {136, {u"complex", u"komplex"}},
+const std::pair<int, const char16_t*> kSlotCases[][2] = {
+    {{11, u"Prime Factors && Divisors"}, {11, u"Primfaktoren && Teiler"}},
+    {{71, u"Enter the coefficients of the equation  %s =\u00A00\u00A0\u00A0."},
+     {71, u"Geben Sie die Koeffizienten der Gleichung  %s =\u00A00\u00A0\u00A0."}},
+    {{93, u"About %s"}, {93, u"Über %s"}},
 };
 // clang-format on
 
@@ -139,7 +126,7 @@ TEST_F(Messages, StringTablesHoldEverySlotInBothLanguages) {
     const uint32_t kLanguages[] = {kLanguageEnglish, kLanguageGerman};
     for (int l = 0; l < 2; ++l) {
         load_string_table(kLanguages[l]);
-        for (const auto& c : kSlotCases) EXPECT_EQ(utf8(string_table.text[c.slot]), utf8(c.text[l])) << c.slot;
+        for (const auto& c : kSlotCases) EXPECT_EQ(utf8(string_table.text[c[l].first]), utf8(c[l].second));
         for (int slot = 0; slot < kStringSlots; ++slot) {
             ASSERT_NE(string_table.text[slot], nullptr) << slot;
             EXPECT_NE(utf8(string_table.text[slot]), "???") << kLanguages[l] << " slot " << slot;
@@ -148,12 +135,11 @@ TEST_F(Messages, StringTablesHoldEverySlotInBothLanguages) {
 }
 
 TEST_F(Messages, LongParametersAreCutTo259CharactersAndAnEllipsis) {
-    const std::u16string pair = u"\U0001D11E";  // one character, two UTF-16 units
     const std::pair<std::u16string, std::u16string> kCases[] = {
         {std::u16string(260, u'a'), std::u16string(260, u'a')},
         {std::u16string(261, u'a'), std::u16string(259, u'a') + u"\u2026"},
-        // A surrogate pair across the cut is dropped whole rather than split.
-        {std::u16string(258, u'c') + pair + u"dd", std::u16string(258, u'c') + u"\u2026"},
+        // A surrogate pair (one character, two UTF-16 units) across the cut is dropped whole rather than split.
+        {std::u16string(258, u'c') + u"\U0001D11Edd", std::u16string(258, u'c') + u"\u2026"},
     };
     for (const auto& [param, stored] : kCases) {
         clear_error_state();
@@ -172,22 +158,18 @@ TEST_F(Messages, LongParametersAreCutTo259CharactersAndAnEllipsis) {
     EXPECT_NE(text.find(u"Zeichenposition 7"), std::u16string::npos);
 }
 
-std::vector<std::pair<std::u16string, std::u16string>> shown;
-
-void record(std::u16string_view title, std::u16string_view text) {
-    shown.emplace_back(title, text);
-}
-
 TEST_F(Messages, FirstMessageWinsAndShowingPresentsItOnceAndClearsEveryErrorState) {
+    static std::vector<std::pair<std::u16string, std::u16string>> shown;
+    const MessagePresenter record = [](std::u16string_view title, std::u16string_view text) {
+        shown.emplace_back(title, text);
+    };
     set_message(kMsgCoefficientNotReal, u"a1");
     set_message(kMsgOverflow);
     set_message(kMsgFileNotFound, u"x.csv", u"y");
     EXPECT_EQ(message_state.message_code, kMsgCoefficientNotReal);
     EXPECT_EQ(utf8(message_state.message_param1), "a1");
     EXPECT_EQ(utf8(message_state.message_param2), "???");
-
     clear_error_state();
-    shown.clear();
     EXPECT_EQ(set_message_presenter(record), present_on_stderr);
     num_ctx.error_code = kErrOverflow;
     message_state.formula_error = 3202;
@@ -195,7 +177,6 @@ TEST_F(Messages, FirstMessageWinsAndShowingPresentsItOnceAndClearsEveryErrorStat
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(num_ctx.error_code, kErrOverflow);
     EXPECT_EQ(message_state.formula_error, 3202u);
-
     load_string_table(kLanguageGerman);
     set_message(kMsgInvalidFormula);
     message_state.formula_error = 3200;
@@ -215,34 +196,31 @@ TEST_F(Messages, FirstMessageWinsAndShowingPresentsItOnceAndClearsEveryErrorStat
     EXPECT_EQ(set_message_presenter(nullptr), present_on_stderr);
 }
 
-struct LanguageCase {
-    uint32_t setting;
-    const char* lc_all;
-    const char* lc_messages;
-    const char* lang;
-    uint32_t effective;
-};
-
-const LanguageCase kLanguageCases[] = {
-    {kLanguageAutomatic, nullptr, nullptr, "de_DE.UTF-8", kLanguageGerman},
-    {kLanguageAutomatic, nullptr, nullptr, "fr_CH.UTF-8", kLanguageEnglish},
-    {kLanguageAutomatic, nullptr, nullptr, nullptr, kLanguageEnglish},
-    {kLanguageAutomatic, nullptr, "de_CH.UTF-8", "en_GB.UTF-8", kLanguageGerman},
-    {kLanguageAutomatic, "en_US.UTF-8", "de_DE.UTF-8", "de_DE.UTF-8", kLanguageEnglish},
-    {kLanguageAutomatic, "de_LU.UTF-8", nullptr, "en_US.UTF-8", kLanguageGerman},
-    {kLanguageAutomatic, "", "", "de_DE.UTF-8", kLanguageGerman},  // empty variables count as unset
-    {kLanguageEnglish, nullptr, nullptr, "de_DE.UTF-8", kLanguageEnglish},
-    {kLanguageGerman, nullptr, nullptr, "en_US.UTF-8", kLanguageGerman},
-};
-
 TEST_F(Messages, LanguageFollowsTheSettingOrTheLocale) {
-    for (const auto& c : kLanguageCases) {
-        const char* const values[] = {c.lc_all, c.lc_messages, c.lang};
-        const char* const names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
-        for (int i = 0; i < 3; ++i) values[i] == nullptr ? unsetenv(names[i]) : setenv(names[i], values[i], 1);
-        EXPECT_EQ(select_language(c.setting), c.effective)
-            << c.setting << " " << (c.lc_all ? c.lc_all : "-") << " " << (c.lc_messages ? c.lc_messages : "-") << " "
-            << (c.lang ? c.lang : "-");
+    struct LanguageCase {
+        uint32_t setting;
+        const char* env[3];  // LC_ALL, LC_MESSAGES, LANG
+        uint32_t effective;
+    };
+    const LanguageCase kCases[] = {
+        {kLanguageAutomatic, {nullptr, nullptr, "de_DE.UTF-8"}, kLanguageGerman},
+        {kLanguageAutomatic, {nullptr, nullptr, "fr_CH.UTF-8"}, kLanguageEnglish},
+        {kLanguageAutomatic, {nullptr, nullptr, nullptr}, kLanguageEnglish},
+        {kLanguageAutomatic, {nullptr, "de_CH.UTF-8", "en_GB.UTF-8"}, kLanguageGerman},
+        {kLanguageAutomatic, {"en_US.UTF-8", "de_DE.UTF-8", "de_DE.UTF-8"}, kLanguageEnglish},
+        {kLanguageAutomatic, {"de_LU.UTF-8", nullptr, "en_US.UTF-8"}, kLanguageGerman},
+        {kLanguageAutomatic, {"", "", "de_DE.UTF-8"}, kLanguageGerman},  // empty variables count as unset
+        {kLanguageEnglish, {nullptr, nullptr, "de_DE.UTF-8"}, kLanguageEnglish},
+        {kLanguageGerman, {nullptr, nullptr, "en_US.UTF-8"}, kLanguageGerman},
+    };
+    for (const auto& c : kCases) {
+        std::string shown;
+        for (int i = 0; i < 3; ++i) {
+            const char* const name = i == 0 ? "LC_ALL" : i == 1 ? "LC_MESSAGES" : "LANG";
+            c.env[i] == nullptr ? unsetenv(name) : setenv(name, c.env[i], 1);
+            shown += std::string(" ") + name + "=" + (c.env[i] ? c.env[i] : "(unset)");
+        }
+        EXPECT_EQ(select_language(c.setting), c.effective) << c.setting << shown;
     }
 }
 
