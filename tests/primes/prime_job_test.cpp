@@ -70,6 +70,15 @@ SPrimeNumberCalc prime_job(uint32_t method, uint32_t mode, uint64_t low, uint64_
     return job;
 }
 
+// Factors low + 2^64 high and the interval - 1 numbers after it, in base 10.
+SPrimeFactorCalc factor_job(uint64_t low, uint64_t high, uint32_t interval) {
+    SPrimeFactorCalc job{};
+    set_number(job.number, low, high);
+    job.interval = interval;
+    job.base = 10;
+    return job;
+}
+
 // Starts a job that would run for minutes, stops it after `delay`, and returns the time from the stop until the
 // worker had finished.
 template <class Record>
@@ -122,11 +131,7 @@ TEST_F(Fixture, StopEndsALongFactorisationWithoutALine) {
     Received received;
     JobRunner runner{};
     runner.sink = JobSink{receive_piece, receive_end, &received};
-    SPrimeFactorCalc job{};
-    // 1 .. 3 to the end.
-    set_number(job.number, 1, 0);
-    job.interval = 3;
-    job.base = 10;
+    SPrimeFactorCalc job = factor_job(1, 0, 3);  // 1 .. 3 to the end
     ASSERT_TRUE(job_start_prime_factors(&runner, job));
     job_wait(&runner);
     EXPECT_EQ(utf16_to_utf8(received.text), "1 = Number has no prime factors!\r\n2 = 2\r\n3 = 3\r\n");
@@ -152,10 +157,7 @@ TEST_F(Fixture, RunsOneJobAtATime) {
     const SPrimeNumberCalc slow = prime_job(kPrimeMethodExact, kPrimeModeInterval, 0, uint64_t{1} << 63, 2000000000);
     ASSERT_TRUE(job_start_prime_numbers(&a, slow));
     EXPECT_TRUE(job_context_busy());
-    SPrimeFactorCalc factors{};
-    set_number(factors.number, 360, 0);
-    factors.interval = 1;
-    factors.base = 10;
+    const SPrimeFactorCalc factors = factor_job(360, 0, 1);
     EXPECT_FALSE(job_start_prime_factors(&b, factors));
     EXPECT_FALSE(job_start_prime_numbers(&a, slow));
     job_request_stop(&a);
@@ -190,15 +192,9 @@ TEST_F(Fixture, WaitCoversAJobStartedFromTheEndNotice) {
     JobRunner runner{};
     Chain chain;
     chain.runner = &runner;
-    set_number(chain.next.number, 0, 1);  // 2^64 and the 99 numbers after it
-    chain.next.interval = 100;
-    chain.next.base = 10;
+    chain.next = factor_job(0, 1, 100);  // 2^64 and the 99 numbers after it
     runner.sink = JobSink{chain_piece, start_next_on_end, &chain};
-    SPrimeFactorCalc first{};
-    set_number(first.number, 360, 0);
-    first.interval = 1;
-    first.base = 10;
-    ASSERT_TRUE(job_start_prime_factors(&runner, first));
+    ASSERT_TRUE(job_start_prime_factors(&runner, factor_job(360, 0, 1)));
     job_wait(&runner);
     EXPECT_TRUE(chain.started);
     EXPECT_EQ(chain.received.ended, 2) << "job_wait returned while the second job ran";
