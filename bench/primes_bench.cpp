@@ -168,7 +168,8 @@ void BM_factorize_random_64_by_64_bit_products(benchmark::State& state) {
         for (const auto& n : numbers) {
             const auto start = std::chrono::steady_clock::now();
             factorize(&f, n.data(), stop);
-            const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            const double ms =
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
             if (f.count != 2) state.SkipWithError("not two prime factors");
             worst = std::max(worst, ms);
             total += ms;

@@ -81,8 +81,12 @@ TEST(LimbWord, HelpersAreExact) {
     const u128 kTop = static_cast<u128>(kB) << 64, ten37 = static_cast<u128>(kE18) * kB;
     for (int i = 0; i < 240000; ++i) {
         const u128 base = static_cast<u128>(rng()) * kB;
-        const u128 picks[] = {base, base + kB - 1, base + rng() % kB, (static_cast<u128>(rng() % kB) << 64) | rng(),
-                              kTop - 1 - rng() % 2 * kB, static_cast<u128>(i)};
+        const u128 picks[] = {base,
+                              base + kB - 1,
+                              base + rng() % kB,
+                              (static_cast<u128>(rng() % kB) << 64) | rng(),
+                              kTop - 1 - rng() % 2 * kB,
+                              static_cast<u128>(i)};
         const u128 x = picks[i % 6];
         uint64_t r = 0;
         ASSERT_EQ(split_b(x, &r), static_cast<uint64_t>(x / kB)) << text(x);
@@ -171,15 +175,17 @@ TEST(LimbMul, TruncatedProductsMatchGmpAndTheRule) {
     const Pattern kPairs[][2] = {{kRandom, kRandom},      {kAllMax, kAllMax},      {kAlternating, kAlternating},
                                  {kAllMax, kAlternating}, {kAlternating, kAllMax}, {kLeadingPow18, kSparse},
                                  {kSparse, kAllMax},      {kRandom, kAlternating}};
-    for (const int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 16, 17, 47, 48, 49, 96, 97, 159, 160, 161, 298, 299, 300, 301,
-                        302, 303, 305, 310, 317, 320, 350, 383, 384, 385, 431, 480, 511, 512, 513, 527, 528}) {
+    for (const int n :
+         {1,   2,   3,   4,   5,   6,   7,   8,   9,   16,  17,  47,  48,  49,  96,  97,  159, 160, 161, 298,
+          299, 300, 301, 302, 303, 305, 310, 317, 320, 350, 383, 384, 385, 431, 480, 511, 512, 513, 527, 528}) {
         for (const auto& pair : kPairs) {
             const Limbs a = make_limbs(rng, n, pair[0]), b = make_limbs(rng, n, pair[1], n & 1);
             for (const int m : {1, 2, n / 2, n / 2 + 1, 1 + static_cast<int>(rng() % n), n + 3}) {
                 if (m < 1) continue;
                 const std::string what = "n = " + std::to_string(n) + ", m = " + std::to_string(m) + ", patterns " +
-                                         std::to_string(pair[0]) + " x " + std::to_string(pair[1]) + "\na = " +
-                                         ::testing::PrintToString(a) + "\nb = " + ::testing::PrintToString(b);
+                                         std::to_string(pair[0]) + " x " + std::to_string(pair[1]) +
+                                         "\na = " + ::testing::PrintToString(a) +
+                                         "\nb = " + ::testing::PrintToString(b);
                 const Limbs want = oracle_truncated_product(a, b, m);
                 ASSERT_NO_FATAL_FAILURE(expect_both_ways(
                     a, want, [&](uint64_t* d, const uint64_t* x) { return mul_limbs(n, d, x, b.data(), m); }, what));
@@ -208,8 +214,8 @@ TEST(LimbWordVector, ProductsAndQuotientsByAWordMatchGmp) {
         if (trial % 3 == 0) w = 1 + (trial / 3) % 100;
         if (trial % 3 == 1 && trial % 4 == 1) w = kWords[(trial / 12) % 10];
         const uint64_t d = w <= src[0] || trial % 5 == 0 ? src[0] + 1 + rng() % 3 : w;  // shifted needs d > src[0]
-        const std::string what = ::testing::PrintToString(src) + ", w = " + std::to_string(w) + ", d = " +
-                                 std::to_string(d);
+        const std::string what =
+            ::testing::PrintToString(src) + ", w = " + std::to_string(w) + ", d = " + std::to_string(d);
         const mpz_class s = mpz_of(src.data(), n);
         ASSERT_NO_FATAL_FAILURE(expect_both_ways(
             src, limbs_of(s * w, n + 1), [&](uint64_t* r, const uint64_t* x) { return mul_word(n, r, x, w); },
@@ -237,12 +243,22 @@ void write_x87_control(uint16_t cw) {  // pending exception flags cleared first,
 
 TEST(LimbExtended, ToU64RoundsHalfUpAndRejectsOutOfRange) {
     const struct {
-        long double x; uint64_t expected;
-    } kCases[] = {{0.0L, 0}, {0.999L, 0}, {-5.0L, 0}, {1.0L, 1}, {1.49L, 1}, {1.5L, 2}, {2.5L, 3},
+        long double x;
+        uint64_t expected;
+    } kCases[] = {{0.0L, 0},
+                  {0.999L, 0},
+                  {-5.0L, 0},
+                  {1.0L, 1},
+                  {1.49L, 1},
+                  {1.5L, 2},
+                  {2.5L, 3},
                   {4611686018427387904.5L, 4611686018427387905ull},  // 2^62 + 1/2
                   {9223372036854775809.0L, 9223372036854775809ull},  // 2^63 + 1, no fraction bits
-                  {18446744073709551615.0L, UINT64_MAX}, {18446744073709551616.0L, 0}, {1e30L, 0},
-                  {__builtin_nanl(""), 0}, {__builtin_infl(), 0}};
+                  {18446744073709551615.0L, UINT64_MAX},
+                  {18446744073709551616.0L, 0},
+                  {1e30L, 0},
+                  {__builtin_nanl(""), 0},
+                  {__builtin_infl(), 0}};
     for (const auto& c : kCases) EXPECT_EQ(extended_to_u64(c.x), c.expected) << static_cast<double>(c.x);
 }
 

@@ -55,13 +55,22 @@ TEST_F(NumContextTest, StartUpSetsTheStartValuesOnceAndChecksTheLimbCount) {
     num_ctx.display_digits = 99;
     num_ctx.scratch_top = num_ctx.scratch_base + 800;
     init_numeric_context();
-    const int64_t kFields[][2] = {
-        {num_ctx.init_marker, kInitMarker}, {num_ctx.error_code, 0},      {num_ctx.real_limbs, 1},
-        {num_ctx.int_limbs, 1},             {num_ctx.number_type, 0},     {num_ctx.min_plain_exponent, -4},
-        {num_ctx.display_digits, 10},       {num_ctx.guard_limbs, 0},     {num_ctx.guard_digit_reduction, 0},
-        {num_ctx.no_rounding, 0},           {num_ctx.text_ring_next, 0},  {num_ctx.underflow_is_error, 0},
-        {num_ctx.text_ring != nullptr, 0},  {num_ctx.factorial_cache != nullptr, 0},
-        {num_ctx.scratch_base != nullptr, 1}, {num_ctx.scratch_top == num_ctx.scratch_base, 1}};
+    const int64_t kFields[][2] = {{num_ctx.init_marker, kInitMarker},
+                                  {num_ctx.error_code, 0},
+                                  {num_ctx.real_limbs, 1},
+                                  {num_ctx.int_limbs, 1},
+                                  {num_ctx.number_type, 0},
+                                  {num_ctx.min_plain_exponent, -4},
+                                  {num_ctx.display_digits, 10},
+                                  {num_ctx.guard_limbs, 0},
+                                  {num_ctx.guard_digit_reduction, 0},
+                                  {num_ctx.no_rounding, 0},
+                                  {num_ctx.text_ring_next, 0},
+                                  {num_ctx.underflow_is_error, 0},
+                                  {num_ctx.text_ring != nullptr, 0},
+                                  {num_ctx.factorial_cache != nullptr, 0},
+                                  {num_ctx.scratch_base != nullptr, 1},
+                                  {num_ctx.scratch_top == num_ctx.scratch_base, 1}};
     for (const auto& f : kFields) EXPECT_EQ(f[0], f[1]) << "field " << (&f - kFields);
 #if defined(__x86_64__) || defined(__i386__)
     EXPECT_EQ(has_wide_moves, __builtin_cpu_supports("avx") != 0);  // libgcc's probe also checks the OS saves AVX
@@ -122,7 +131,10 @@ TEST_F(NumContextTest, GetConstantCopiesHeaderAndExactlyTheCurrentLimbs) {
 // truncating products of the reciprocal's last Newton step lose a few more.
 enum OracleFn { kLn, kInvLn, kLog10, kAtan, kPi, kInvPi };
 const struct {
-    int index; OracleFn fn; unsigned long p, q, mul, div; long units;
+    int index;
+    OracleFn fn;
+    unsigned long p, q, mul, div;
+    long units;
 } kOracleRows[] = {{kConstLn10, kLn, 10, 1, 1, 1, 1},         {kConstLn2, kLn, 2, 1, 1, 1, 1},
                    {kConstLn1_2, kLn, 6, 5, 1, 1, 1},         {kConstLn1_01, kLn, 101, 100, 1, 1, 1},
                    {kConstLn10Div3, kLn, 10, 1, 1, 3, 1},     {kConstLn10Div9, kLn, 10, 1, 1, 9, 1},
@@ -167,9 +179,13 @@ TEST_F(NumContextTest, ConstantsAgreeWithMpfrToTheLastLimb) {
 // reduction without a guard limb raise 30. A failed call changes nothing.
 TEST_F(NumContextTest, BeginGuardAddsOneLimbForOneToNineteenDigits) {
     const struct {
-        int extra_digits; uint32_t reduction_before, error, limbs, reduction;
-    } kCases[] = {{1, 0, kErrNone, 11, 18},     {19, 0, kErrNone, 11, 0},      {20, 0, kErrDomain, 10, 0},
-                  {0, 0, kErrInternal, 10, 0}, {2, 17, kErrInternal, 10, 17}};
+        int extra_digits;
+        uint32_t reduction_before, error, limbs, reduction;
+    } kCases[] = {{1, 0, kErrNone, 11, 18},
+                  {19, 0, kErrNone, 11, 0},
+                  {20, 0, kErrDomain, 10, 0},
+                  {0, 0, kErrInternal, 10, 0},
+                  {2, 17, kErrInternal, 10, 17}};
     for (const auto& c : kCases) {
         num_ctx.error_code = 0;
         num_ctx.real_limbs = 10;
@@ -192,15 +208,20 @@ TEST_F(NumContextTest, BeginGuardAddsOneLimbForOneToNineteenDigits) {
 TEST_F(NumContextTest, NarrowingRoundsHalfUpOnTheGuardLimbAndWideningZeroesIt) {
     constexpr uint64_t N = kMaxLimb;
     const struct {
-        const char* name; int64_t e; bool negative; uint64_t limbs[3], guard; uint8_t no_rounding; int64_t out_e;
-        uint64_t out[3]; uint32_t error;
-    } kCases[] = {
-        {"all nines carry into the exponent", 4, false, {N, N, N}, kHalf, 0, 5, {kOne, 0, 0}, kErrNone},
-        {"negative nines keep the sign", -7, true, {N, N, N}, N, 0, -6, {kOne, 0, 0}, kErrNone},
-        {"carry stops in the middle", 2, true, {kOne, 7, N}, 9 * kOne, 0, 2, {kOne, 8, 0}, kErrNone},
-        {"guard just below half", 4, false, {N, N, N}, kHalf - 1, 0, 4, {N, N, N}, kErrNone},
-        {"no_rounding truncates", 4, false, {N, N, N}, N, 1, 4, {N, N, N}, kErrNone},
-        {"carry at the top exponent", kTop, false, {N, N, N}, kHalf, 0, 0, {0, 0, 0}, kErrOverflow}};
+        const char* name;
+        int64_t e;
+        bool negative;
+        uint64_t limbs[3], guard;
+        uint8_t no_rounding;
+        int64_t out_e;
+        uint64_t out[3];
+        uint32_t error;
+    } kCases[] = {{"all nines carry into the exponent", 4, false, {N, N, N}, kHalf, 0, 5, {kOne, 0, 0}, kErrNone},
+                  {"negative nines keep the sign", -7, true, {N, N, N}, N, 0, -6, {kOne, 0, 0}, kErrNone},
+                  {"carry stops in the middle", 2, true, {kOne, 7, N}, 9 * kOne, 0, 2, {kOne, 8, 0}, kErrNone},
+                  {"guard just below half", 4, false, {N, N, N}, kHalf - 1, 0, 4, {N, N, N}, kErrNone},
+                  {"no_rounding truncates", 4, false, {N, N, N}, N, 1, 4, {N, N, N}, kErrNone},
+                  {"carry at the top exponent", kTop, false, {N, N, N}, kHalf, 0, 0, {0, 0, 0}, kErrOverflow}};
     for (bool in_place : {false, true}) {
         for (const auto& c : kCases) {
             num_ctx.error_code = 0;

@@ -126,8 +126,8 @@ double root_ulp_error(const Num& x, int index, const mpz_class& num, i128 k) {
 
 // A normalised random number: mostly uniform digits, sometimes runs of nines or zeros and powers of ten.
 Num random_real(Rng& rng, int n, int64_t e_low, int64_t e_high) {
-    const int64_t e = std::clamp(e_low + static_cast<int64_t>(rng() % static_cast<uint64_t>(e_high - e_low + 1)),
-                                 -kMaxE, kMaxE);
+    const int64_t e =
+        std::clamp(e_low + static_cast<int64_t>(rng() % static_cast<uint64_t>(e_high - e_low + 1)), -kMaxE, kMaxE);
     Num x = make(e, rng() & 1, {});
     const int pattern = static_cast<int>(rng() % 8);
     for (int i = 0; i < n; ++i) {
@@ -154,7 +154,7 @@ int cases_for(int n, int budget) {
 }
 
 enum class Op { kAdd, kSub, kMul, kMulWord, kDiv, kDivWord, kReciprocal, kSqrt, kCbrt, kPow, kHypot, kFrac, kAddExp };
-const char* const kOpNames[] = {"add",  "sub",  "mul",     "mul_word", "div",  "div_word", "reciprocal",
+const char* const kOpNames[] = {"add",  "sub",  "mul",     "mul_word", "div",  "div_word",    "reciprocal",
                                 "sqrt", "cbrt", "pow_int", "hypot",    "frac", "add_exponent"};
 
 // dst = op(a, b); w is the word of the word operations, the exponent of pow_int and the exponent step of
@@ -162,19 +162,40 @@ const char* const kOpNames[] = {"add",  "sub",  "mul",     "mul_word", "div",  "
 uint64_t run(Op op, RealNum* dst, const RealNum* a, const RealNum* b, int64_t w) {
     const uint64_t word = static_cast<uint64_t>(w);
     switch (op) {
-        case Op::kAdd: return real_add_sub(dst, a, b, 0);
-        case Op::kSub: return real_add_sub(dst, a, b, 1);
-        case Op::kMul: return real_mul(dst, a, b);
-        case Op::kMulWord: return real_mul_word(dst, a, word);
-        case Op::kDiv: return real_div(dst, a, b);
-        case Op::kDivWord: return real_div_word(dst, a, word);
-        case Op::kReciprocal: real_reciprocal(dst, a); break;
-        case Op::kSqrt: real_sqrt(dst, a); break;
-        case Op::kCbrt: real_cbrt(dst, a); break;
-        case Op::kPow: real_pow_int(dst, a, w); break;
-        case Op::kHypot: real_hypot(dst, a, b); break;
-        case Op::kFrac: real_frac(dst, a); break;
-        case Op::kAddExp: std::copy(a, a + 1 + num_ctx.real_limbs, dst); real_add_exponent(dst, w); break;
+        case Op::kAdd:
+            return real_add_sub(dst, a, b, 0);
+        case Op::kSub:
+            return real_add_sub(dst, a, b, 1);
+        case Op::kMul:
+            return real_mul(dst, a, b);
+        case Op::kMulWord:
+            return real_mul_word(dst, a, word);
+        case Op::kDiv:
+            return real_div(dst, a, b);
+        case Op::kDivWord:
+            return real_div_word(dst, a, word);
+        case Op::kReciprocal:
+            real_reciprocal(dst, a);
+            break;
+        case Op::kSqrt:
+            real_sqrt(dst, a);
+            break;
+        case Op::kCbrt:
+            real_cbrt(dst, a);
+            break;
+        case Op::kPow:
+            real_pow_int(dst, a, w);
+            break;
+        case Op::kHypot:
+            real_hypot(dst, a, b);
+            break;
+        case Op::kFrac:
+            real_frac(dst, a);
+            break;
+        case Op::kAddExp:
+            std::copy(a, a + 1 + num_ctx.real_limbs, dst);
+            real_add_exponent(dst, w);
+            break;
     }
     return 0;
 }
@@ -184,7 +205,14 @@ uint64_t run(Op op, RealNum* dst, const RealNum* a, const RealNum* b, int64_t w)
 constexpr uint64_t kAnyGuard = UINT64_MAX;
 
 struct OpCase {
-    const char* what; int limbs; Op op; Num a, b; int64_t w; uint32_t error; Num result; uint64_t guard = kAnyGuard;
+    const char* what;
+    int limbs;
+    Op op;
+    Num a, b;
+    int64_t w;
+    uint32_t error;
+    Num result;
+    uint64_t guard = kAnyGuard;
 };
 
 const Num kZero = num(0, 0), kNegZero = num(0, 0, true), kNone = num(0, 0);
@@ -252,10 +280,15 @@ TEST_F(RealArith, WordConversionsAndPartsFollowTheExactValue) {
     const uint64_t kTop = uint64_t{1} << 63;  // INT64_MIN as a word; UINT64_MAX is -1
     const uint64_t kWords[] = {0, 1, 9, 10, 0 - 10ull, kB - 1, kB, UINT64_MAX, kTop, kTop - 1, kTop + 1, kOne - 1};
     constexpr uint64_t kLimit = 1844674407370955161;  // floor((2^64 - 1) / 10): limb 0 of E = 19 words
-    const Num kSpecial[] = {kNegZero, num(kOne, 20), make(19, false, {kLimit, 5 * kOne}),
-                            make(19, false, {kLimit, 6 * kOne}), make(19, false, {kLimit, 5 * kOne + 1}),
-                            num(9223372036854775807ull, 18), num(9223372036854775808ull, 18, true),
-                            num(9223372036854775808ull, 18), num(9223372036854775809ull, 18, true)};
+    const Num kSpecial[] = {kNegZero,
+                            num(kOne, 20),
+                            make(19, false, {kLimit, 5 * kOne}),
+                            make(19, false, {kLimit, 6 * kOne}),
+                            make(19, false, {kLimit, 5 * kOne + 1}),
+                            num(9223372036854775807ull, 18),
+                            num(9223372036854775808ull, 18, true),
+                            num(9223372036854775808ull, 18),
+                            num(9223372036854775809ull, 18, true)};
     const mpz_class two63 = mpz_class(kTop), two64 = two63 * 2;
     Rng rng(7);
     for (int i = 0; i < 6000; ++i) {
@@ -337,7 +370,13 @@ TEST_F(RealArith, ComparisonsOfZerosAndScaledOperands) {
     EXPECT_EQ(real_compare(kNegZero.p(), minus_tiny.p()), 1);
     EXPECT_EQ(real_compare(minus_tiny.p(), kNegZero.p()), -1);
     const struct {  // against (m / 10^8) * 10^e
-        Num a; int32_t m; int64_t e; int compare; uint32_t compare_error; bool at_least; uint32_t at_least_error;
+        Num a;
+        int32_t m;
+        int64_t e;
+        int compare;
+        uint32_t compare_error;
+        bool at_least;
+        uint32_t at_least_error;
     } kCases[] = {
         {num(1234567890000000000, 3), 123456789, 3, 0, 0, true, 0},
         {num(1234567890000000001, 3), 123456789, 3, 1, 0, true, 0},
@@ -433,14 +472,21 @@ double error_bound(Op op, int n, uint64_t k) {
     const double sqrt_excess = iteration_ulps(n, 1e-18, 0.5, steps(n, 180, 190, false));
     const double cbrt_excess = iteration_ulps(n, 3e-18, 1.0, steps(n, 340, 190, true));
     switch (op) {
-        case Op::kMul: return 1.0 + 1e-12;
-        case Op::kReciprocal: return 12.0 + reciprocal_excess(n);
-        case Op::kDiv: return 20.0 + 2.0 * reciprocal_excess(n);
+        case Op::kMul:
+            return 1.0 + 1e-12;
+        case Op::kReciprocal:
+            return 12.0 + reciprocal_excess(n);
+        case Op::kDiv:
+            return 20.0 + 2.0 * reciprocal_excess(n);
         case Op::kSqrt:
-        case Op::kHypot: return 16.0 + sqrt_excess + 2.0 * reciprocal_excess(n);
-        case Op::kCbrt: return 14.0 + cbrt_excess + 2.0 * reciprocal_excess(n);
-        case Op::kPow: return 10.0 * static_cast<double>(k) + 20.0 + 2.0 * reciprocal_excess(n);
-        default: return 0;
+        case Op::kHypot:
+            return 16.0 + sqrt_excess + 2.0 * reciprocal_excess(n);
+        case Op::kCbrt:
+            return 14.0 + cbrt_excess + 2.0 * reciprocal_excess(n);
+        case Op::kPow:
+            return 10.0 * static_cast<double>(k) + 20.0 + 2.0 * reciprocal_excess(n);
+        default:
+            return 0;
     }
 }
 
@@ -449,11 +495,16 @@ double error_ulps(Op op, const Num& r, const Num& a, const Num& b, int64_t k, in
     const mpz_class ma = mantissa(a, n), mb = mantissa(b, n);
     const i128 sa = scale(a, n), sb = scale(b, n);
     switch (op) {
-        case Op::kMul: return excess(r, ma * mb, 1, sa + sb).get_d();
-        case Op::kReciprocal: return excess(r, 1, ma, -sa).get_d();
-        case Op::kDiv: return excess(r, ma, mb, sa - sb).get_d();
-        case Op::kSqrt: return root_ulp_error(r, 2, ma, sa);
-        case Op::kCbrt: return root_ulp_error(r, 3, ma, sa);
+        case Op::kMul:
+            return excess(r, ma * mb, 1, sa + sb).get_d();
+        case Op::kReciprocal:
+            return excess(r, 1, ma, -sa).get_d();
+        case Op::kDiv:
+            return excess(r, ma, mb, sa - sb).get_d();
+        case Op::kSqrt:
+            return root_ulp_error(r, 2, ma, sa);
+        case Op::kCbrt:
+            return root_ulp_error(r, 3, ma, sa);
         case Op::kPow: {
             const uint64_t m = k < 0 ? static_cast<uint64_t>(-k) : static_cast<uint64_t>(k);
             mpz_class power;
@@ -465,7 +516,8 @@ double error_ulps(Op op, const Num& r, const Num& a, const Num& b, int64_t k, in
             const i128 low = std::min(sa, sb);
             return root_ulp_error(r, 2, ma * ma * pow10(2 * (sa - low)) + mb * mb * pow10(2 * (sb - low)), 2 * low);
         }
-        default: return 0;
+        default:
+            return 0;
     }
 }
 bool expected_negative(Op op, const Num& a, const Num& b, int64_t k) {
@@ -477,10 +529,10 @@ bool expected_negative(Op op, const Num& a, const Num& b, int64_t k) {
 // Every operation against its oracle over the test precisions: the sums exactly as defined above, the word product
 // and quotient as exact truncations, the others within their error bounds and with the right sign.
 TEST_F(RealArith, ResultsMatchTheExactOracle) {
-    const std::pair<Op, int> kBudgets[] = {{Op::kAdd, 1500}, {Op::kSub, 1500}, {Op::kMulWord, 2000},
+    const std::pair<Op, int> kBudgets[] = {{Op::kAdd, 1500},     {Op::kSub, 1500}, {Op::kMulWord, 2000},
                                            {Op::kDivWord, 2000}, {Op::kMul, 3000}, {Op::kReciprocal, 600},
-                                           {Op::kDiv, 600}, {Op::kSqrt, 200}, {Op::kCbrt, 200},
-                                           {Op::kPow, 150}, {Op::kHypot, 150}};  // cases per precision times L
+                                           {Op::kDiv, 600},      {Op::kSqrt, 200}, {Op::kCbrt, 200},
+                                           {Op::kPow, 150},      {Op::kHypot, 150}};  // cases per precision times L
     for (const auto& [op, budget] : kBudgets) {
         Rng rng(300 + static_cast<int>(op));
         for (int n : test_precisions(rng)) {
@@ -498,7 +550,7 @@ TEST_F(RealArith, ResultsMatchTheExactOracle) {
                 if (op == Op::kMulWord || op == Op::kDivWord) {
                     k = static_cast<int64_t>(rng() >> (rng() % 64));
                     if (i % 5 == 0) k = static_cast<int64_t>(a.limb(0) + rng() % 3 - 1);  // the shifted quotient
-                    if (i % 13 == 0) k = -1;                                               // UINT64_MAX
+                    if (i % 13 == 0) k = -1;                                              // UINT64_MAX
                 }
                 if (op == Op::kSqrt) a.w[0] &= ~uint64_t{1};
                 if (op == Op::kPow) {

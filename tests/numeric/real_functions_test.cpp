@@ -311,8 +311,8 @@ TEST(RealFunctions, PowersAndRootsAgreeWithMpfr) {
             }
             const double error = scaled_error(r.p(), ref.v, kappa) / (limbs + 1);
             ASSERT_EQ(num_ctx.error_code, 0u) << kNames[kind] << " L=" << limbs;
-            ASSERT_LE(error, kBound[kind]) << kNames[kind] << " L=" << limbs << " x=" << str(dec(x.p()))
-                                           << " y=" << str(dec(y.p())) << " n=" << n;
+            ASSERT_LE(error, kBound[kind])
+                << kNames[kind] << " L=" << limbs << " x=" << str(dec(x.p())) << " y=" << str(dec(y.p())) << " n=" << n;
         }
     }
 }
@@ -386,28 +386,70 @@ Binary function_named(const std::string& name) {
 TEST(RealFunctions, ExactValuesAndFailures) {
     constexpr uint32_t D = kErrDomain, O = kErrOverflow;
     struct Case {
-        const char *f, *x, *y; uint32_t error; const char* value = nullptr; int constant = -1; uint64_t factor = 1;
+        const char *f, *x, *y;
+        uint32_t error;
+        const char* value = nullptr;
+        int constant = -1;
+        uint64_t factor = 1;
     };
-    const Case kCases[] = {
-        {"exp", "0", "0", 0, "1"},        {"exp10", "3", "0", 0, "1000"},   {"exp10", "-25", "0", 0, "1e-25"},
-        {"exp2", "0", "0", 0, "1"},       {"ln", "1", "0", 0, "0"},         {"ln", "10", "0", 0, nullptr, kConstLn10},
-        {"ln", "1000", "0", 0, nullptr, kConstLn10, 3},           {"ln", "1.2", "0", 0, nullptr, kConstLn1_2},
-        {"atan", "1", "0", 0, nullptr, kConstPiDiv4},             {"atan", "0.2", "0", 0, nullptr, kConstAtan0_2},
-        {"atan", "0.67", "0", 0, nullptr, kConstAtan0_67},        {"asin", "1", "0", 0, nullptr, kConstPiDiv2},
-        {"acos", "-1", "0", 0, nullptr, kConstPiDiv4, 4},         {"atan2", "1", "0", 0, nullptr, kConstPiDiv2},
-        {"acos", "1", "0", 0, "0"},       {"atan2", "0", "0", 0, "0"},      {"cos", "0", "0", 0, "1"},
-        {"sin", "0", "0", 0, "0"},        {"acosh", "1", "0", 0, "0"},      {"tanh", "1000", "0", 0, "1"},
-        {"tanh", "-1000", "0", 0, "-1"},  {"pow", "0", "0", 0, "1"},        {"fac", "0", "0", 0, "1"},
-        {"fac", "20", "0", 0, "2432902008176640000"},
-        {"ln", "0", "0", D},      {"ln", "-1", "0", D},     {"log2", "-1", "0", D},     {"log10", "0", "0", D},
-        {"log1p", "-1", "0", D},  {"log1p", "-2", "0", D},  {"pow", "0", "-1", D},      {"pow", "-8", "0.5", D},
-        {"root", "2", "0", D},    {"root", "0", "-2", D},   {"root", "-8", "2", D},     {"root", "-8", "3.5", D},
-        {"root_int", "2", "0", D}, {"root_int", "0", "-3", D}, {"root_int", "-8", "4", D}, {"sin", "1e20", "0", D},
-        {"cos", "-1.5e19", "0", D}, {"tan", "1e25", "0", D}, {"asin", "1.5", "0", D},   {"acos", "-1.0001", "0", D},
-        {"acosh", "0.5", "0", D}, {"atanh", "1", "0", D},   {"atanh", "-2", "0", D},    {"fac", "-1", "0", D},
-        {"fac", "2.5", "0", D},   {"fac", "1e19", "0", D},  {"exp", "1e30", "0", O},    {"exp2", "1e30", "0", O},
-        {"sinh", "1e30", "0", O}, {"cosh", "-1e30", "0", O}, {"exp10", "4611686018427387904", "0", O},
-        {"pow", "10", "1e20", O}, {"exp", "-1e30", "0", 0}, {"exp10", "-4611686018427387904", "0", 0}};
+    const Case kCases[] = {{"exp", "0", "0", 0, "1"},
+                           {"exp10", "3", "0", 0, "1000"},
+                           {"exp10", "-25", "0", 0, "1e-25"},
+                           {"exp2", "0", "0", 0, "1"},
+                           {"ln", "1", "0", 0, "0"},
+                           {"ln", "10", "0", 0, nullptr, kConstLn10},
+                           {"ln", "1000", "0", 0, nullptr, kConstLn10, 3},
+                           {"ln", "1.2", "0", 0, nullptr, kConstLn1_2},
+                           {"atan", "1", "0", 0, nullptr, kConstPiDiv4},
+                           {"atan", "0.2", "0", 0, nullptr, kConstAtan0_2},
+                           {"atan", "0.67", "0", 0, nullptr, kConstAtan0_67},
+                           {"asin", "1", "0", 0, nullptr, kConstPiDiv2},
+                           {"acos", "-1", "0", 0, nullptr, kConstPiDiv4, 4},
+                           {"atan2", "1", "0", 0, nullptr, kConstPiDiv2},
+                           {"acos", "1", "0", 0, "0"},
+                           {"atan2", "0", "0", 0, "0"},
+                           {"cos", "0", "0", 0, "1"},
+                           {"sin", "0", "0", 0, "0"},
+                           {"acosh", "1", "0", 0, "0"},
+                           {"tanh", "1000", "0", 0, "1"},
+                           {"tanh", "-1000", "0", 0, "-1"},
+                           {"pow", "0", "0", 0, "1"},
+                           {"fac", "0", "0", 0, "1"},
+                           {"fac", "20", "0", 0, "2432902008176640000"},
+                           {"ln", "0", "0", D},
+                           {"ln", "-1", "0", D},
+                           {"log2", "-1", "0", D},
+                           {"log10", "0", "0", D},
+                           {"log1p", "-1", "0", D},
+                           {"log1p", "-2", "0", D},
+                           {"pow", "0", "-1", D},
+                           {"pow", "-8", "0.5", D},
+                           {"root", "2", "0", D},
+                           {"root", "0", "-2", D},
+                           {"root", "-8", "2", D},
+                           {"root", "-8", "3.5", D},
+                           {"root_int", "2", "0", D},
+                           {"root_int", "0", "-3", D},
+                           {"root_int", "-8", "4", D},
+                           {"sin", "1e20", "0", D},
+                           {"cos", "-1.5e19", "0", D},
+                           {"tan", "1e25", "0", D},
+                           {"asin", "1.5", "0", D},
+                           {"acos", "-1.0001", "0", D},
+                           {"acosh", "0.5", "0", D},
+                           {"atanh", "1", "0", D},
+                           {"atanh", "-2", "0", D},
+                           {"fac", "-1", "0", D},
+                           {"fac", "2.5", "0", D},
+                           {"fac", "1e19", "0", D},
+                           {"exp", "1e30", "0", O},
+                           {"exp2", "1e30", "0", O},
+                           {"sinh", "1e30", "0", O},
+                           {"cosh", "-1e30", "0", O},
+                           {"exp10", "4611686018427387904", "0", O},
+                           {"pow", "10", "1e20", O},
+                           {"exp", "-1e30", "0", 0},
+                           {"exp10", "-4611686018427387904", "0", 0}};
     for (int limbs : {1, 3, 27}) {
         Precision precision(limbs);
         Real x, y, r, want;
@@ -422,8 +464,8 @@ TEST(RealFunctions, ExactValuesAndFailures) {
             if (c.factor != 1) real_mul_word(want.p(), want.p(), c.factor);
             if (c.value != nullptr && real_is_zero(want.p())) r.words[0] = want.words[0];  // a zero of either sign
             EXPECT_EQ(num_ctx.error_code, c.error) << c.f << "(" << c.x << ", " << c.y << ") L=" << limbs;
-            EXPECT_EQ(r.words, want.words) << c.f << "(" << c.x << ", " << c.y << ") L=" << limbs << " "
-                                           << str(dec(r.p()));
+            EXPECT_EQ(r.words, want.words)
+                << c.f << "(" << c.x << ", " << c.y << ") L=" << limbs << " " << str(dec(r.p()));
         }
         num_ctx.underflow_is_error = 1;
         num_ctx.error_code = 0;

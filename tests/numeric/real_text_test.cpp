@@ -82,29 +82,40 @@ class RealText : public ::testing::Test {
 
 TEST_F(RealText, ParseFollowsTheGrammarAndSaturatesHugeExponents) {
     const struct {  // flags 1: digit groups allowed
-        const char* text; uint32_t flags; uint8_t underflow_is_error; uint32_t error; uint64_t limb0; int64_t exponent;
+        const char* text;
+        uint32_t flags;
+        uint8_t underflow_is_error;
+        uint32_t error;
+        uint64_t limb0;
+        int64_t exponent;
         bool negative;
-    } kCases[] = {
-        {"12.5", 0, 0, 0, 1250000000000000000ull, 1, false},    {"-0.001", 0, 0, 0, kE18, -3, true},
-        {"6.02e23", 0, 0, 0, 6020000000000000000ull, 23, false}, {"1E-5", 0, 0, 0, kE18, -5, false},
-        {"+7", 0, 0, 0, 7 * kE18, 0, false},                     {"  42  ", 0, 0, 0, 4200000000000000000ull, 1, false},
-        {"007.50", 0, 0, 0, 7500000000000000000ull, 0, false},   {"1e+03", 0, 0, 0, kE18, 3, false},
-        {"2.5e-0", 0, 0, 0, 2500000000000000000ull, 0, false},   {"0e5", 0, 0, 0, 0, 0, false},
-        {"-0.000", 0, 0, 0, 0, 0, true},                         {"1.5'5", 1, 0, 0, 1550000000000000000ull, 0, false},
-        {"1'234'567", 1, 0, 0, 1234567000000000000ull, 6, false},
-        {"1e4611686018427387903", 0, 0, 0, kE18, kMaxExponent, false},
-        {"0.1e-4611686018427387902", 0, 0, 0, kE18, -kMaxExponent, false},
-        {"1e4611686018427387904", 0, 0, kErrOverflow, 0, 0, false},
-        {"1e10000000000000000000", 0, 0, kErrOverflow, 0, 0, false},  // fits 64 bits, beyond 9*10^18
-        {"1e99999999999999999999999", 0, 0, kErrOverflow, 0, 0, false},
-        {"0e99999999999999999999999", 0, 0, kErrOverflow, 0, 0, false},
-        {"-1e-4611686018427387904", 0, 0, 0, 0, 0, true},
-        {"-1e-18446744073709551615", 0, 0, 0, 0, 0, true},
-        {"-1e-9000000000000000001", 0, 0, 0, 0, 0, true},
-        {"-1e-9000000000000000001", 0, 1, kErrUnderflow, 0, 0, false},
-        {"1e-9000000000000000000", 0, 1, kErrUnderflow, 0, 0, false}};
-    const char* const kRejected[] = {".5", "5.", "1..2", "1e", "e5", "1 2", "1'000", "", "   ", "-", "+-1", "--1",
-                                     "1-", "1e+", "1e5e3", "1.2.3", "1x", "1e1.5", "1e-+3", "-.5", "1.e5", "+e5"};
+    } kCases[] = {{"12.5", 0, 0, 0, 1250000000000000000ull, 1, false},
+                  {"-0.001", 0, 0, 0, kE18, -3, true},
+                  {"6.02e23", 0, 0, 0, 6020000000000000000ull, 23, false},
+                  {"1E-5", 0, 0, 0, kE18, -5, false},
+                  {"+7", 0, 0, 0, 7 * kE18, 0, false},
+                  {"  42  ", 0, 0, 0, 4200000000000000000ull, 1, false},
+                  {"007.50", 0, 0, 0, 7500000000000000000ull, 0, false},
+                  {"1e+03", 0, 0, 0, kE18, 3, false},
+                  {"2.5e-0", 0, 0, 0, 2500000000000000000ull, 0, false},
+                  {"0e5", 0, 0, 0, 0, 0, false},
+                  {"-0.000", 0, 0, 0, 0, 0, true},
+                  {"1.5'5", 1, 0, 0, 1550000000000000000ull, 0, false},
+                  {"1'234'567", 1, 0, 0, 1234567000000000000ull, 6, false},
+                  {"1e4611686018427387903", 0, 0, 0, kE18, kMaxExponent, false},
+                  {"0.1e-4611686018427387902", 0, 0, 0, kE18, -kMaxExponent, false},
+                  {"1e4611686018427387904", 0, 0, kErrOverflow, 0, 0, false},
+                  {"1e10000000000000000000", 0, 0, kErrOverflow, 0, 0, false},  // fits 64 bits, beyond 9*10^18
+                  {"1e99999999999999999999999", 0, 0, kErrOverflow, 0, 0, false},
+                  {"0e99999999999999999999999", 0, 0, kErrOverflow, 0, 0, false},
+                  {"-1e-4611686018427387904", 0, 0, 0, 0, 0, true},
+                  {"-1e-18446744073709551615", 0, 0, 0, 0, 0, true},
+                  {"-1e-9000000000000000001", 0, 0, 0, 0, 0, true},
+                  {"-1e-9000000000000000001", 0, 1, kErrUnderflow, 0, 0, false},
+                  {"1e-9000000000000000000", 0, 1, kErrUnderflow, 0, 0, false}};
+    const char* const kRejected[] = {".5",  "5.",    "1..2",  "1e",  "e5",   "1 2", "1'000", "",
+                                     "   ", "-",     "+-1",   "--1", "1-",   "1e+", "1e5e3", "1.2.3",
+                                     "1x",  "1e1.5", "1e-+3", "-.5", "1.e5", "+e5"};
     const char* const kRejectedWithGroups[] = {"1''2", "'12", "12'", "1'.5", "1e'5", "+'12", "1.'5"};
     for (const auto& c : kCases) {
         num_ctx.error_code = 0;
@@ -175,25 +186,48 @@ TEST_F(RealText, ParseRoundsLongDigitStringsLikeTheIntegerOracle) {
 // flags and the dropping of trailing zeros.
 TEST_F(RealText, FormatWritesTheDocumentedForms) {
     constexpr uint32_t G = kFmtGroupDigits, F = kFmtFixed, P = kFmtPointZero, S = kFmtScientific;
-    const struct { const char* value; int limbs; uint32_t flags; const char* text; } kCases[] = {
-        {"1234567", 1, G, "1'234'567"}, {"123456", 1, G, "123'456"}, {"1234.5678", 1, G | F | 2, "1'234.57"},
-        {"0.001", 1, 0, "0.001"},              {"0.0001", 1, 0, "1e-4"},          {"0.00012", 1, 0, "1.2e-4"},
-        {"1e10", 1, 0, "1e+10"},               {"1e10", 1, kFmtNoExponentPlus, "1e10"},
-        {"999999999", 1, 0, "999999999"},      {"9999999999.5", 1, 0, "9999999999.5"},
-        {"12345678901", 1, 0, "1.2345678901e+10"}, {"0.6666666666666666666", 1, 5, "0.66667"},
-        {"0.6666666666666666666", 1, F | 2, "0.67"}, {"9.9999", 1, 4, "10"}, {"99999.5", 1, 5, "100000"},
-        {"-1.25", 1, 2, "-1.3"},               {"1.2499999", 1, 2, "1.2"},        {"5", 1, P, "5.0"},
-        {"1.5", 1, P, "1.5"},                  {"1e20", 1, P, "1.0e+20"},         {"-0", 1, 0, "0"},
-        {"0", 1, kFmtAlwaysSign, "+0"},        {"2.5", 1, kFmtAlwaysSign, "+2.5"}, {"123.456", 1, S, "1.23456e+2"},
-        {"-1.5", 1, S | kFmtAlwaysSign | kFmtNoExponentPlus, "-1.5e0"},          {"0", 1, S, "0e+0"},
-        {"0.5", 1, F | 0, "0"},  // E = -(n+1): no digit shown, no rounding
-        {"0.96", 1, F | 1, "1"},               {"0.001234", 1, F | 2, "0"},       {"0.001234", 1, F | 4, "0.0012"},
-        {"-0.001", 1, F | 1, "-0"},            {"12345678901.25", 1, F | 1, "12345678901.3"},
-        {"1e25", 1, F | 2, "1e+25"},  // fixed form turns scientific at E >= 19*L
-        {"1e4611686018427387903", 1, 0, "1e+4611686018427387903"},
-        {"-1e-4611686018427387903", 1, 0, "-1e-4611686018427387903"},
-        {"12345678901234567890123", 2, 0, "1.2345678901234567890123e+22"},
-        {"0.1000000000000000000000000000000000001", 2, 0, "0.1000000000000000000000000000000000001"}};
+    const struct {
+        const char* value;
+        int limbs;
+        uint32_t flags;
+        const char* text;
+    } kCases[] = {{"1234567", 1, G, "1'234'567"},
+                  {"123456", 1, G, "123'456"},
+                  {"1234.5678", 1, G | F | 2, "1'234.57"},
+                  {"0.001", 1, 0, "0.001"},
+                  {"0.0001", 1, 0, "1e-4"},
+                  {"0.00012", 1, 0, "1.2e-4"},
+                  {"1e10", 1, 0, "1e+10"},
+                  {"1e10", 1, kFmtNoExponentPlus, "1e10"},
+                  {"999999999", 1, 0, "999999999"},
+                  {"9999999999.5", 1, 0, "9999999999.5"},
+                  {"12345678901", 1, 0, "1.2345678901e+10"},
+                  {"0.6666666666666666666", 1, 5, "0.66667"},
+                  {"0.6666666666666666666", 1, F | 2, "0.67"},
+                  {"9.9999", 1, 4, "10"},
+                  {"99999.5", 1, 5, "100000"},
+                  {"-1.25", 1, 2, "-1.3"},
+                  {"1.2499999", 1, 2, "1.2"},
+                  {"5", 1, P, "5.0"},
+                  {"1.5", 1, P, "1.5"},
+                  {"1e20", 1, P, "1.0e+20"},
+                  {"-0", 1, 0, "0"},
+                  {"0", 1, kFmtAlwaysSign, "+0"},
+                  {"2.5", 1, kFmtAlwaysSign, "+2.5"},
+                  {"123.456", 1, S, "1.23456e+2"},
+                  {"-1.5", 1, S | kFmtAlwaysSign | kFmtNoExponentPlus, "-1.5e0"},
+                  {"0", 1, S, "0e+0"},
+                  {"0.5", 1, F | 0, "0"},  // E = -(n+1): no digit shown, no rounding
+                  {"0.96", 1, F | 1, "1"},
+                  {"0.001234", 1, F | 2, "0"},
+                  {"0.001234", 1, F | 4, "0.0012"},
+                  {"-0.001", 1, F | 1, "-0"},
+                  {"12345678901.25", 1, F | 1, "12345678901.3"},
+                  {"1e25", 1, F | 2, "1e+25"},  // fixed form turns scientific at E >= 19*L
+                  {"1e4611686018427387903", 1, 0, "1e+4611686018427387903"},
+                  {"-1e-4611686018427387903", 1, 0, "-1e-4611686018427387903"},
+                  {"12345678901234567890123", 2, 0, "1.2345678901234567890123e+22"},
+                  {"0.1000000000000000000000000000000000001", 2, 0, "0.1000000000000000000000000000000000001"}};
     for (const auto& c : kCases) {
         num_ctx.real_limbs = c.limbs;
         num_ctx.error_code = 0;
@@ -229,10 +263,12 @@ TEST_F(RealText, FormatMarksMalformedNumbersPendingErrorsAndMissingRoom) {
     EXPECT_EQ(num_ctx.error_code, kErrDivByZero);
 
     const struct {
-        uint32_t pending; int capacity; const char* text; uint32_t error;
-    } kRoom[] = {{0, 0, "", kErrTextBuffer},         {0, 2, "", kErrTextBuffer},
-                 {0, 4, "[!]", kErrTextBuffer},      {0, 5, "12345", 0},
-                 {kErrDomain, 5, "[!]", kErrDomain}, {kErrDomain, 6, "!12345", kErrDomain}};
+        uint32_t pending;
+        int capacity;
+        const char* text;
+        uint32_t error;
+    } kRoom[] = {{0, 0, "", kErrTextBuffer}, {0, 2, "", kErrTextBuffer},         {0, 4, "[!]", kErrTextBuffer},
+                 {0, 5, "12345", 0},         {kErrDomain, 5, "[!]", kErrDomain}, {kErrDomain, 6, "!12345", kErrDomain}};
     for (const auto& c : kRoom) {
         num_ctx.error_code = c.pending;
         EXPECT_EQ(format(parse("12345"), 0, c.capacity), c.text) << c.capacity;
@@ -263,7 +299,7 @@ TEST_F(RealText, FormatRoundingMatchesTheIntegerOracleAndReadsBack) {
         const bool fixed = rng() % 2;
         int64_t e = static_cast<int64_t>(rng() % 41) - 20;
         if (trial % 8 == 1) e = (trial % 16 == 1 ? 1 : -1) * (kMaxExponent - static_cast<int64_t>(rng() % 3));
-        if (fixed && e >= total) e = total - 1;  // the fixed form stays plain below 19*L
+        if (fixed && e >= total) e = total - 1;                      // the fixed form stays plain below 19*L
         const Words x = random_real(rng, limbs, e, trial % 2 == 0);  // zero limbs: trailing zeros
         const int n = 1 + static_cast<int>(rng() % (total + 5));
         mpz_class m(digits_of(x)), unit;  // unit: 10^(dropped digits - 1), the first dropped digit decides
@@ -284,8 +320,8 @@ TEST_F(RealText, FormatRoundingMatchesTheIntegerOracleAndReadsBack) {
             expected.append(d.substr(0, 1)).append(d.size() > 1 ? "." : "").append(d.substr(1));
             expected.append(e >= 0 ? "e+" : "e").append(std::to_string(e));
         }
-        const std::string what = "L=" + std::to_string(limbs) + " n=" + std::to_string(n) + " E=" +
-                                 std::to_string(real_exponent(x.data())) + " digits " + digits_of(x);
+        const std::string what = "L=" + std::to_string(limbs) + " n=" + std::to_string(n) +
+                                 " E=" + std::to_string(real_exponent(x.data())) + " digits " + digits_of(x);
         const uint32_t flags = kFmtKeepZeros | static_cast<uint32_t>(n) | (fixed ? kFmtFixed : kFmtScientific);
         EXPECT_EQ(format(x, flags), expected) << what;
         if (shown == total) {
@@ -330,15 +366,39 @@ std::string complex_round_trip(const std::string& text, int capacity = 200) {
 }
 
 TEST_F(RealText, ComplexParseAndFormatTheDocumentedForms) {
-    const std::pair<const char*, const char*> kCases[] = {  // text, its formatted form; nullptr: rejected
-        {"3+4i", "3+4i"},        {"3-i", "3-i"},          {"-2i", "-2i"},        {"i", "i"},
-        {"+i", "i"},             {"-i", "-i"},            {"2i+3", "3+2i"},      {"1+(2.5e-30)i", "1+(2.5e-30)i"},
-        {"(2.5e-30)i", "(2.5e-30)i"}, {"1e5+2i", "100000+2i"}, {"-2e-3-4e+2i", "-0.002-400i"}, {"  3+4j ", "3+4i"},
-        {"5", "5"},              {"0i", "0"},             {"1-1i", "1-i"},       {"-7+0i", "-7"},
-        {"0+3.5i", "3.5i"},      {"1e20i", "(1e+20)i"},   {"", nullptr},         {"  ", nullptr},
-        {"3 + 4i", nullptr},     {"1+2+3i", nullptr},     {"3+4", nullptr},      {"3i+4i", nullptr},
-        {"()i", nullptr},        {"3+", nullptr},         {"+", nullptr},        {"3+4x", nullptr},
-        {"3++4i", nullptr},      {"2i3", nullptr},        {"1+(2)(3)i", nullptr},
+    const std::pair<const char*, const char*> kCases[] = {
+        // text, its formatted form; nullptr: rejected
+        {"3+4i", "3+4i"},
+        {"3-i", "3-i"},
+        {"-2i", "-2i"},
+        {"i", "i"},
+        {"+i", "i"},
+        {"-i", "-i"},
+        {"2i+3", "3+2i"},
+        {"1+(2.5e-30)i", "1+(2.5e-30)i"},
+        {"(2.5e-30)i", "(2.5e-30)i"},
+        {"1e5+2i", "100000+2i"},
+        {"-2e-3-4e+2i", "-0.002-400i"},
+        {"  3+4j ", "3+4i"},
+        {"5", "5"},
+        {"0i", "0"},
+        {"1-1i", "1-i"},
+        {"-7+0i", "-7"},
+        {"0+3.5i", "3.5i"},
+        {"1e20i", "(1e+20)i"},
+        {"", nullptr},
+        {"  ", nullptr},
+        {"3 + 4i", nullptr},
+        {"1+2+3i", nullptr},
+        {"3+4", nullptr},
+        {"3i+4i", nullptr},
+        {"()i", nullptr},
+        {"3+", nullptr},
+        {"+", nullptr},
+        {"3+4x", nullptr},
+        {"3++4i", nullptr},
+        {"2i3", nullptr},
+        {"1+(2)(3)i", nullptr},
     };
     for (const auto& [text, formatted] : kCases) {
         num_ctx.error_code = 0;

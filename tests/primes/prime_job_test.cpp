@@ -136,8 +136,8 @@ TEST_F(Fixture, StopEndsALongFactorisationWithoutALine) {
     job_wait(&runner);
     EXPECT_EQ(utf16_to_utf8(received.text), "1 = Number has no prime factors!\r\n2 = 2\r\n3 = 3\r\n");
     received = Received{};
-    // A million numbers from 2^127 - 2^20, many with two large prime factors for the sieve: stopped long before the end,
-    // the output is whole lines only.
+    // A million numbers from 2^127 - 2^20, many with two large prime factors for the sieve: stopped long before the
+    // end, the output is whole lines only.
     set_number(job.number, UINT64_MAX - (1u << 20) + 1, UINT64_MAX >> 1);
     job.interval = 1000000;
     const double ms = stop_latency_ms(&runner, job, job_start_prime_factors, std::chrono::milliseconds(50));

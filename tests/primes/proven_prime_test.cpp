@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "primes/ecm_factor.h"
