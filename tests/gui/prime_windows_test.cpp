@@ -380,6 +380,17 @@ TEST_F(PrimeFixture, PrimesDivisorsAndFactorsInTheWindowsBaseWithScreenshots) {
     f->start->click();
     ASSERT_TRUE(wait_until([f] { return !f->running(); }));
     EXPECT_EQ(f->output->toPlainText().toStdString(), "168 = 2^3 * 3^2 * 5\n169 = 13^2\n16A = 2 * B5\n");
+
+    // The hardest case below 2^128: a product of two 64-bit primes.
+    choose_base(f->base_control, 10);
+    f->input->setText("239261039241284858011587750902341042907");
+    f->interval->setText("1");
+    f->start->click();
+    ASSERT_TRUE(wait_until([f] { return !f->running(); }));
+    QTest::qWait(20);
+    EXPECT_TRUE(factors->grab().save(CALCARIUM_SCREENSHOT_DIR "/prime_factors_two_64_bit_primes.png"));
+    EXPECT_EQ(f->output->toPlainText().toStdString(),
+              "239261039241284858011587750902341042907 = 13835058055282163729 * 17293822569102704683\n");
     EXPECT_TRUE(presented.empty());
 }
 
