@@ -141,26 +141,6 @@ TEST(BigIntEdges, BitsAndWordConversions) {
     EXPECT_TRUE(bigint_to_int64(&i, b.data(), false) && i == INT64_MAX);
 }
 
-// A pending code survives every isolated operation, also one that raises its own; without one the operation's own
-// code stays. A non-isolated operation: first error wins, the result is still zero.
-TEST(BigIntEdges, IsolatedOperationsKeepThePendingCode) {
-    IntScope scope(1);
-    const Words max = {~0ull}, hundred = {100}, ten = {10};
-    num_ctx.error_code = 21;
-    EXPECT_EQ(call(bigint_pow_word, max, int64_t{2})[0], 0u) << "overflow still yields zero";
-    EXPECT_EQ(call(bigint_pow10, hundred)[0], 0u);
-    EXPECT_EQ(call(bigint_factorial, hundred)[0], 0u);
-    EXPECT_EQ(call(bigint_isqrt, hundred)[0], 10u);
-    EXPECT_EQ(call(bigint_pow_word, ten, int64_t{3})[0], 1000u) << "a pending code does not disturb the computation";
-    EXPECT_EQ(num_ctx.error_code, 21u);
-    num_ctx.error_code = 0;
-    call(bigint_pow_word, max, int64_t{2});
-    EXPECT_EQ(num_ctx.error_code, 12u);
-    num_ctx.error_code = 13;
-    EXPECT_EQ(call(bigint_add, max, max)[0], 0u);
-    EXPECT_EQ(num_ctx.error_code, 13u);
-}
-
 // The add-back step of the long division: v has its top bit set, u = q * (top two words of v) * 2^(64 (nv - 2 + s));
 // the estimate from the top words is q and passes the second-word test, the true quotient word is q - 1.
 TEST(BigIntDivision, AddBackCase) {

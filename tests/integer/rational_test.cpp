@@ -94,26 +94,6 @@ struct OwnedParts {
 
 // ---- Storage ---------------------------------------------------------------------------------------------------
 
-TEST(RationalStorage, LayoutOfTheParts) {
-    // clang-format off
-    const struct { int limbs; const char* value; Words words; } rows[] = {
-        {1, "-3/4", {(1ull << 63) | 1, (4ull << 32) | 3}}, {4, "18446744073709551616/3", {1ull << 63, 0, 1, 3, 0}},
-        {3, "-1/18446744073709551617", {(1ull << 63) | 1, 1, 1, 1ull << 32}}};
-    // clang-format on
-    for (const auto& c : rows) {
-        Context ctx(c.limbs);
-        RationalWidth scope(rational_width(false));
-        OwnedParts in(Q(c.value)), out(mpq_class(0));
-        Words x(static_cast<size_t>(c.limbs) + 1, 99);
-        ASSERT_TRUE(rational_pack(x.data(), &in.parts)) << c.value;
-        EXPECT_EQ(x, c.words) << c.value;
-        EXPECT_EQ(x, layout(Q(c.value), c.limbs)) << c.value;
-        rational_unpack(&out.parts, x.data());
-        EXPECT_EQ(out.value().get_str(), Q(c.value).get_str()) << c.value;
-        EXPECT_EQ(num_ctx.error_code, 0u);
-    }
-}
-
 // A real is not a rational (17), a part wider than the width does not unpack (12); both give +0/1. A width outside
 // 1..2000 raises 1 and keeps the previous one.
 TEST(RationalStorage, UnpackAndWidthFailures) {
@@ -144,21 +124,17 @@ TEST(RationalStorage, WordsConstantsAndPowersOfTen) {
     enum Make { kWords, kConstant, kPowerOfTen };
     // clang-format off
     const struct { Make make; int limbs; int64_t a, b; const char *exact, *real; uint32_t error; } rows[] = {
-        {kWords, 2, 6, 4, "3/2", nullptr, 0}, {kWords, 2, 0, 5, "0", nullptr, 0},
-        {kWords, 2, -6, 4, "-3/2", nullptr, 0}, {kWords, 2, INT64_MIN, 1, "-9223372036854775808", nullptr, 0},
-        {kWords, 2, 5, 0, nullptr, nullptr, 14}, {kWords, 2, 5, -3, nullptr, nullptr, 14},
+        {kWords, 2, INT64_MIN, 1, "-9223372036854775808", nullptr, 0}, {kWords, 2, 5, 0, nullptr, nullptr, 14},
+        {kWords, 2, 5, -3, nullptr, nullptr, 14}, {kWords, 1, 4294967296, 3, nullptr, "4294967296/3", 0},
         {kWords, 1, 4294967295, 4294967294, "4294967295/4294967294", nullptr, 0},
-        {kWords, 1, 4294967296, 3, nullptr, "4294967296/3", 0},
-        {kWords, 1, -7, 4294967297, nullptr, "-7/4294967297", 0}, {kConstant, 2, 0, 0, "0", nullptr, 0},
-        {kConstant, 2, 13, 0, "18446744073709551615", nullptr, 0},
+        {kWords, 1, -7, 4294967297, nullptr, "-7/4294967297", 0}, {kPowerOfTen, 5, INT64_MIN, 0, nullptr, nullptr, 0},
         {kConstant, 5, 13, 0, "1461501637330902918203684832716283019655932542975", nullptr, 0},
         {kConstant, 5, 1, 0, nullptr, nullptr, 0},  // the real zero
         {kConstant, 2, 101, 0, nullptr, nullptr, 14}, {kConstant, 2, 2, 0, nullptr, nullptr, 14},
         {kConstant, 2, -1, 0, nullptr, nullptr, 14}, {kConstant, 2, 14, 0, nullptr, nullptr, 14},
-        {kPowerOfTen, 2, 3, 0, "1000", nullptr, 0}, {kPowerOfTen, 2, -19, 0, "1/10000000000000000000", nullptr, 0},
+        {kPowerOfTen, 2, -19, 0, "1/10000000000000000000", nullptr, 0},
         {kPowerOfTen, 2, 20, 0, nullptr, "100000000000000000000", 0}, {kPowerOfTen, 1, 9, 0, "1000000000", nullptr, 0},
         {kPowerOfTen, 1, 10, 0, nullptr, "10000000000", 0}, {kPowerOfTen, 1, -10, 0, nullptr, "1/10000000000", 0},
-        {kPowerOfTen, 5, INT64_MIN, 0, nullptr, nullptr, 0},
     };
     // clang-format on
     for (const auto& c : rows) {
@@ -182,9 +158,9 @@ TEST(RationalStorage, WordsConstantsAndPowersOfTen) {
 TEST(RationalStorage, Resize) {
     // clang-format off
     const struct { int from, to; const char* value; bool real, stays_exact; } rows[] = {
-        {1, 2, "-3/4", false, true}, {3, 8, "123456789012345678901234567/1000000007", false, true},
-        {8, 2, "3/7", false, true}, {4, 1, "-4294967295/17", false, true}, {4, 1, "4294967296/17", false, false},
-        {8, 3, "340282366920938463463374607431768211457/3", false, false}, {2, 1, "2/3", true, false},
+        {3, 8, "123456789012345678901234567/1000000007", false, true}, {4, 1, "-4294967295/17", false, true},
+        {4, 1, "4294967296/17", false, false}, {2, 1, "2/3", true, false},
+        {8, 3, "340282366920938463463374607431768211457/3", false, false},
     };
     // clang-format on
     for (const auto& c : rows) {
@@ -224,23 +200,21 @@ bool run_exact(Op op, RationalParts* r, const RationalParts* a, const char* b) {
 
 // At L = 4 (two-word parts of 128 bits); b is the exponent, or the word (signed decimal) of word operations. The
 // sums, products, quotients, powers and roots of small operands are left to the randomised test below, the powers
-// of ten to the constructor table; these rows are the width boundaries and the operations they do not reach.
+// of ten to the constructor table, the plain exact results to the calculator's rational commands; these rows are
+// the width boundaries and the failures.
 TEST(RationalExact, OperationTable) {
     constexpr const char* kNone = nullptr;  // no exact result
     // clang-format off
     const struct { Op op; const char *a, *b, *result; } rows[] = {
         {Pow, "2", "128", kNone}, {Pow, "2", "127", "170141183460469231731687303715884105728"},
-        {Pow, "1", "100000000000000000000", "1"}, {PowInt, "2", "128", kNone}, {MulWord, "3/4", "6", "9/2"},
-        {MulWord, "-3/4", "0", "0"}, {DivWord, "6/5", "4", "3/10"}, {DivWord, "3/4", "0", kNone},
-        {Reciprocal, "-3/4", "", "-4/3"}, {Reciprocal, "0", "", kNone}, {Sqrt, "9/4", "", "3/2"},
-        {Sqrt, "-4", "", kNone}, {Sqrt, "2", "", kNone}, {Sqrt, "0", "", "0"}, {Cbrt, "-8/27", "", "-2/3"},
-        {Cbrt, "9", "", kNone}, {Exp2, "-3", "", "1/8"}, {Exp2, "1/2", "", kNone}, {Exp2, "128", "", kNone},
-        {Exp10, "2", "", "100"}, {Exp10, "-2", "", "1/100"}, {Log2, "8", "", "3"}, {Log2, "1/8", "", "-3"},
+        {Pow, "1", "100000000000000000000", "1"}, {PowInt, "2", "128", kNone}, {MulWord, "-3/4", "0", "0"},
+        {DivWord, "3/4", "0", kNone}, {Reciprocal, "0", "", kNone}, {Sqrt, "-4", "", kNone}, {Sqrt, "0", "", "0"},
+        {Cbrt, "-8/27", "", "-2/3"}, {Cbrt, "9", "", kNone}, {Exp2, "1/2", "", kNone}, {Exp2, "128", "", kNone},
         {Log2, "1", "", "0"}, {Log2, "-8", "", kNone}, {Log2, "0", "", kNone}, {Log2, "6", "", kNone},
         {Log2, "3/8", "", kNone}, {Log10, "1/1000", "", "-3"}, {Log10, "999", "", kNone}, {Factorial, "0", "", "1"},
         {Factorial, "5/2", "", kNone}, {Factorial, "-3", "", kNone}, {Factorial, "35", "", kNone},
-        {Factorial, "34", "", "295232799039604140847618609643520000000"}, {Trunc, "-7/2", "", "-3"},
-        {Trunc, "1/3", "", "0"}, {Frac, "-7/2", "", "1/2"}, {Frac, "7", "", "0"}, {Frac, "-22/7", "", "1/7"},
+        {Factorial, "34", "", "295232799039604140847618609643520000000"}, {Trunc, "1/3", "", "0"},
+        {Frac, "-7/2", "", "1/2"}, {Frac, "7", "", "0"}, {Frac, "-22/7", "", "1/7"},
     };
     // clang-format on
     Context ctx(4);
@@ -472,12 +446,10 @@ TEST(RationalText, ReadsLiterals) {
     // exact: the rational expected; real: the real expected (its exact decimal value); neither: real +0.
     const struct { int limbs; const char *text, *exact, *real; uint32_t pending, error; } rows[] = {
         {2, "6/4", "3/2", nullptr, 0, 0}, {2, "-0/5", "-0/1", nullptr, 0, 0}, {2, "1/0", nullptr, nullptr, 0, 14},
-        {2, "1/+2", nullptr, nullptr, 0, 21}, {2, "+-1", nullptr, nullptr, 0, 21}, {2, "-", nullptr, nullptr, 0, 21},
-        {2, "", nullptr, nullptr, 0, 21}, {2, "   ", nullptr, nullptr, 0, 21}, {2, "1.5/2", nullptr, nullptr, 0, 21},
-        {2, "1.5", nullptr, "3/2", 0, 0}, {2, "-2e3", nullptr, "-2000", 0, 0}, {2, " 1'234/2 ", "617", nullptr, 0, 0},
-        {2, "+7", "7", nullptr, 0, 0}, {2, "12a", nullptr, nullptr, 0, 21}, {2, "3/-4", nullptr, nullptr, 0, 21},
-        {2, "1/2/3", nullptr, nullptr, 0, 21}, {2, "/2", nullptr, nullptr, 0, 21},
-        {1, "4294967296/3", nullptr, nullptr, 0, 14},
+        {2, "1/+2", nullptr, nullptr, 0, 21}, {2, "+-1", nullptr, nullptr, 0, 21}, {2, "   ", nullptr, nullptr, 0, 21},
+        {2, "1.5/2", nullptr, nullptr, 0, 21}, {2, "3/-4", nullptr, nullptr, 0, 21},
+        {2, "-2e3", nullptr, "-2000", 0, 0}, {2, " 1'234/2 ", "617", nullptr, 0, 0},
+        {2, "1/2/3", nullptr, nullptr, 0, 21}, {1, "4294967296/3", nullptr, nullptr, 0, 14},
         {1, "-4294967295/4294967294", "-4294967295/4294967294", nullptr, 0, 0},
         {1, "12345678901", nullptr, "12345678901", 0, 0},
         {1, "-18446744073709551616", nullptr, "-18446744073709551616", 0, 0},
