@@ -50,8 +50,6 @@ struct ExactCase {
 // clang-format off
 const ExactCase kExactCases[] = {
     {{"2", "-1"}, 10, true, "x1 = 1/2 ≈ 0.5   [1]\r\n"},
-    {{"1/3", "-1"}, 10, true, "x1 = 3   [1]\r\n"},
-    {{"1", "0", "-1", "0"}, 10, true, "x1 = -1   [1]\r\nx2 = 0   [1]\r\nx3 = 1   [1]\r\n"},
     {{"6", "-7", "0", "1"}, 10, true, "x1 = -1/3 ≈ -0.3333333333   [1]\r\nx2 = 1/2 ≈ 0.5   [1]\r\nx3 = 1   [1]\r\n"},
     // No rational root and a cubic left over: approximations only.
     {{"1", "0", "0", "-2"}, 10, false,
@@ -66,7 +64,6 @@ const ExactCase kExactCases[] = {
     // Quadratics: the closed forms.
     {{"1", "0", "-2"}, 10, true, "x1 = -sqrt(2) ≈ -1.414213562   [1]\r\nx2 = sqrt(2) ≈ 1.414213562   [1]\r\n"},
     {{"1", "-2", "-1"}, 10, true, "x1 = 1-sqrt(2) ≈ -0.4142135624   [1]\r\nx2 = 1+sqrt(2) ≈ 2.414213562   [1]\r\n"},
-    {{"4", "-4", "-19"}, 10, true, "x1 = 1/2-sqrt(5) ≈ -1.736067977   [1]\r\nx2 = 1/2+sqrt(5) ≈ 2.736067977   [1]\r\n"},
     {{"1", "-1", "-11"}, 10, true,
      "x1 = 1/2-3/2*sqrt(5) ≈ -2.854101966   [1]\r\nx2 = 1/2+3/2*sqrt(5) ≈ 3.854101966   [1]\r\n"},
     {{"1", "0", "2"}, 10, false, "x1 = -sqrt(2)*i ≈ -1.414213562i   [1]\r\nx2 = sqrt(2)*i ≈ 1.414213562i   [1]\r\n"},
@@ -74,7 +71,6 @@ const ExactCase kExactCases[] = {
     {{"1", "0", "1"}, 10, true, "The equation has no real solutions."},
     {{"1", "-1", "1"}, 10, false,
      "x1 = 1/2-1/2*sqrt(3)*i ≈ 0.5-0.8660254038i   [1]\r\nx2 = 1/2+1/2*sqrt(3)*i ≈ 0.5+0.8660254038i   [1]\r\n"},
-    {{"2", "-3", "1"}, 10, true, "x1 = 1/2 ≈ 0.5   [1]\r\nx2 = 1   [1]\r\n"},
     {{"1", "-2", "1"}, 10, true, "x1 = 1   [2]\r\n"},
     // A negative leading coefficient turns the sign of s; a rational discriminant splits numerator and denominator.
     {{"-1", "0", "2"}, 10, true, "x1 = -sqrt(2) ≈ -1.414213562   [1]\r\nx2 = sqrt(2) ≈ 1.414213562   [1]\r\n"},
@@ -107,27 +103,21 @@ TEST(ExactPath, WritesExactTextsAndApproximations) {
 // ---- square_free_split: m = s^2 r with r square-free ------------------------------------------------------------
 
 TEST(SquareFreeSplit, SplitsOffTheSquares) {
+    // A prime, two primes beyond the cube root, the largest 32-bit prime squared, 2^64 - 1 (seven primes), 2^63.
+    // clang-format off
     const uint64_t kCases[][3] = {
-        {1, 1, 1},
-        {2, 1, 2},
-        {4, 2, 1},
-        {12, 2, 3},
-        {72, 6, 2},
-        {1000000, 1000, 1},
-        {1000000007, 1, 1000000007},                            // prime
-        {1000003ull * 1000033ull, 1, 1000003ull * 1000033ull},  // two primes beyond the cube root
-        {4294967291ull * 4294967291ull, 4294967291ull, 1},      // square of the largest 32-bit prime
-        {18446744073709551615ull, 1, 18446744073709551615ull},  // 3 * 5 * 17 * 257 * 641 * 65537 * 6700417
-        {9223372036854775808ull, 2147483648ull, 2},             // 2^63
-        {7ull * 7 * 7 * 11 * 11 * 13, 77, 91},
+        {1, 1, 1}, {72, 6, 2}, {1000000007, 1, 1000000007}, {1000003ull * 1000033ull, 1, 1000003ull * 1000033ull},
+        {4294967291ull * 4294967291ull, 4294967291ull, 1}, {18446744073709551615ull, 1, 18446744073709551615ull},
+        {9223372036854775808ull, 2147483648ull, 2}, {7ull * 7 * 7 * 11 * 11 * 13, 77, 91},
         {1000000007ull * 1000000007ull * 3, 1000000007, 3},
     };
+    // clang-format on
     for (const auto& c : kCases) {
         const SquareFreeSplit got = square_free_split(c[0]);
         EXPECT_EQ(got.s, c[1]) << c[0];
         EXPECT_EQ(got.r, c[2]) << c[0];
     }
-    // Constructed products of small and large primes, against GMP.
+    // Constructed products of small and large primes, against GMP; they cover the small cases.
     static const uint64_t kPrimes[] = {2,  3,  5,  7,  11, 13, 17, 19,  23,    29,
                                        31, 37, 41, 43, 47, 53, 97, 101, 65537, 1000003};
     std::mt19937_64 rng(5115);

@@ -71,7 +71,6 @@ const SolveCase kSolveCases[] = {
     {R, {{"1", "1", "3"}, {"1", "-1", "1"}}, "x1 = 2\r\nx2 = 1\r\n"},
     {Q, {{"3", "1", "1"}, {"1", "-1", "0"}}, "x1 = 1/4\r\nx2 = 1/4\r\n"},
     {C, {{"1+i", "1", "1"}, {"1", "-i", "0"}}, "x1 = 1\r\nx2 = -i\r\n"},
-    {R, {{"0", "1", "2"}, {"1", "0", "3"}}, "x1 = 3\r\nx2 = 2\r\n"},  // a row exchange
     {R, {{"2^2", "sqrt(4)", "6+2"}, {std::string(1029, ' ') + "1", "-1", "abs(-1)"}},
      "x1 = 1.666666667\r\nx2 = 0.6666666667\r\n"},
     // At 5 digits (one limb) rational parts hold 32 bits; the elimination outgrows them and goes on in reals.
@@ -80,7 +79,6 @@ const SolveCase kSolveCases[] = {
      "x1 = 1-s-r\r\nx2 = r\r\nx3 = s\r\n\r\nThe parameter variables r, s are freely selectable.\r\n"},
     {R, {{"1", "1", "1"}, {"1", "1", "1"}}, "x1 = 1-r\r\nx2 = r"},
     {R, {{"1", "1", "1"}, {"1", "1", "2"}}, kUnsolvable},
-    {Q, {{"2", "4", "1"}, {"1", "2", "1"}}, kUnsolvable},
     // Cancellation below 10^-d counts as singular; exact fractions never cancel to zero.
     {R, {{"1", "1/3", "1"}, {"3", "1", "3"}}, "x1 = 1-0.3333333333*r\r\nx2 = r"},
     {Q, {{"1", "1/3", "1"}, {"3", "1", "3"}}, "x1 = 1-1/3*r\r\nx2 = r"},
@@ -217,48 +215,6 @@ TEST(LinearRandom, SolutionsSatisfyTheSystemExactlyOrToTheDigits) {
     }
     mpfr_clear(v);
     EXPECT_TRUE(checked[0] > 25 && checked[1] == 30 && checked[2] == 30);
-}
-
-// Complex systems built around a Gaussian-integer solution, which the writer shows exactly.
-TEST(LinearRandom, ComplexSystemsWithGaussianIntegerSolutions) {
-    std::mt19937_64 rng(99);
-    std::uniform_int_distribution<int> entry(-9, 9), size(2, 5);
-    auto formula = [](long re, long im) {
-        return std::string("(") + std::to_string(re) + ")+(" + std::to_string(im) + ")*i";
-    };
-    auto text = [](long re, long im) {
-        if (im == 0) return std::to_string(re);
-        const std::string imag = im == 1 ? "" : im == -1 ? "-" : std::to_string(im);
-        return re == 0 ? imag + "i" : std::to_string(re) + (im > 0 ? "+" : "") + imag + "i";
-    };
-    int checked = 0;
-    for (int trial = 0; trial < 25; ++trial) {
-        const size_t n = static_cast<size_t>(size(rng));
-        std::vector<std::vector<long>> re(n, std::vector<long>(n)), im = re;
-        std::vector<long> xr(n), xi(n);
-        for (size_t i = 0; i < n; ++i) {
-            xr[i] = entry(rng);
-            xi[i] = entry(rng);
-            for (size_t j = 0; j < n; ++j) re[i][j] = entry(rng), im[i][j] = entry(rng);
-        }
-        Rows rows(n);
-        for (size_t i = 0; i < n; ++i) {
-            long br = 0, bi = 0;
-            for (size_t j = 0; j < n; ++j) {
-                br += re[i][j] * xr[j] - im[i][j] * xi[j];
-                bi += re[i][j] * xi[j] + im[i][j] * xr[j];
-                rows[i].push_back(formula(re[i][j], im[i][j]));
-            }
-            rows[i].push_back(formula(br, bi));
-        }
-        const std::string output = solve(rows, kTypeComplex, 30);
-        if (output.find("freely") != std::string::npos) continue;  // a singular draw
-        const std::vector<std::string> got = solution_lines(output);
-        ASSERT_EQ(got.size(), n) << output;
-        ++checked;
-        for (size_t i = 0; i < n; ++i) EXPECT_EQ(got[i], text(xr[i], xi[i])) << "trial " << trial << " x" << i + 1;
-    }
-    EXPECT_GT(checked, 20);
 }
 
 }  // namespace
