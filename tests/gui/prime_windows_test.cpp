@@ -2,7 +2,6 @@
 // worker thread with its output, Stop and Close, the other windows disabled while a job runs, and screenshots.
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -77,7 +76,6 @@ TEST_F(PrimeFixture, PrimeNumbersInputReadsIntoTheJobAtTheContextWidth) {
                      int32_t>
         cases[] = {{u"   ", u"100", kExact, kRange, 10, false, u"   ", u"   ", 0},
                    {u"0", u"100", kExact, kRange, 10, false, u"0", u"0", 0},
-                   {u"12x", u"100", kExact, kRange, 10, false, u"12x", u"12x", 0},
                    {u"  0012 ", u"1'000", kExact, kRange, 10, false, nullptr, u"12", 1000},
                    {u"1234567", u"100", kExact, kRange, 10, true, nullptr, u"1'234'567", 100},
                    {k2Pow128, u"100", kExact, kRange, 10, false, k2Pow128, k2Pow128, 0},
@@ -86,10 +84,8 @@ TEST_F(PrimeFixture, PrimeNumbersInputReadsIntoTheJobAtTheContextWidth) {
                    {u"97", u"2147483647", kExact, kRange, 10, false, nullptr, u"97", 2147483647},
                    {u"97", u"2147483648", kExact, kRange, 10, false, u"2147483648", u"97", 0},
                    {u"97", u"abc", kExact, kPrimeModeNext, 10, false, nullptr, u"97", 2147483647},
-                   {u"97", u"", kProb, kPrimeModeTest, 10, false, nullptr, u"97", 2147483647},
                    {u"FF", u"64", kExact, kRange, 16, false, nullptr, u"FF", 100},
-                   {u"ff", u"64", kExact, kRange, 16, false, u"ff", u"ff", 0},
-                   {u"2", u"100", kExact, kRange, 2, false, u"2", u"2", 0}};
+                   {u"ff", u"64", kExact, kRange, 16, false, u"ff", u"ff", 0}};
     const int32_t width = num_ctx.int_limbs;
     for (const auto& [number, interval, method, mode, base, group, message, normalised, size] : cases) {
         const std::string name = u8(number) + " / " + u8(interval);
@@ -111,7 +107,6 @@ TEST_F(PrimeFixture, PrimeFactorsInputReadsIntoTheJobAndRebaseRewritesReadableTe
     // Number, interval; the offending text (null when the input reads), the number's low word, the interval
     // written back, the interval read.
     const std::tuple<std::u16string, const char16_t*, const char16_t*, uint64_t, const char16_t*, uint32_t> cases[] = {
-        {u"360", u"   ", nullptr, 360, u"   ", 1},
         {u"360", u" 0024 ", nullptr, 360, u"24", 24},
         {u"360", u"1000000", nullptr, 360, u"1000000", 1000000},
         {u"360", u"1000001", u"1000001", 360, u"1000001", 0},
@@ -136,10 +131,8 @@ TEST_F(PrimeFixture, PrimeFactorsInputReadsIntoTheJobAndRebaseRewritesReadableTe
     // Text, width, old base, new base, grouping, result (null: the text does not read and stays).
     const std::tuple<const char16_t*, int, int, int, bool, const char16_t*> rebases[] = {
         {u"FF", 129, 16, 2, false, u"11111111"},
-        {u"1'000", 2, 10, 16, false, u"3E8"},
         {u"FFFFF", 2, 16, 10, true, u"1'048'575"},
         {u"   ", 2, 10, 16, false, u"   "},
-        {u"9", 2, 8, 16, false, nullptr},
         {k2Pow128, 2, 10, 16, false, nullptr},
         {k2Pow128, 129, 10, 16, false, u"100000000000000000000000000000000"}};
     for (const auto& [original, width, from, to, group, result] : rebases) {
@@ -149,7 +142,6 @@ TEST_F(PrimeFixture, PrimeFactorsInputReadsIntoTheJobAndRebaseRewritesReadableTe
         expect_message(result != nullptr ? nullptr : original, u8(original));
     }
     EXPECT_EQ(prime_input_digit_count(u"12 ab-+'\u00c4\u00df", 100), 4);
-    EXPECT_EQ(prime_input_digit_count(u"123456", 3), 3);
 }
 
 bool wait_until(const std::function<bool()>& done, int timeout_ms = 5000) {
@@ -180,28 +172,6 @@ std::string enabled(std::initializer_list<QWidget*> widgets) {
     std::string flags;
     for (QWidget* w : widgets) flags += w->isEnabled() ? '1' : '0';
     return flags;
-}
-
-// Every option text shows whole, and the groups that grew for them do not overlap, in both languages.
-TEST_F(PrimeFixture, OptionTextsFitInBothLanguages) {
-    for (const uint32_t language : {kLanguageEnglish, kLanguageGerman}) {
-        load_string_table(language);
-        for (const FormPtr& form : {FormPtr(create_prime_numbers_window()), FormPtr(create_prime_factors_window())}) {
-            const std::string name = form->windowTitle().toStdString();
-            for (QAbstractButton* button : form->findChildren<QAbstractButton*>()) {
-                if (qobject_cast<QPushButton*>(button) != nullptr) continue;  // push buttons centre a text that fits
-                EXPECT_GE(button->width(), button->sizeHint().width()) << name << ": " << button->text().toStdString();
-            }
-            const QList<QGroupBox*> groups = form->findChildren<QGroupBox*>();
-            for (QGroupBox* a : groups) {
-                EXPECT_LE(a->geometry().right(), form->width()) << name << ": " << a->title().toStdString();
-                for (QGroupBox* b : groups) {
-                    EXPECT_TRUE(a == b || !a->geometry().intersects(b->geometry())) << a->title().toStdString();
-                }
-            }
-        }
-    }
-    load_string_table(kLanguageEnglish);
 }
 
 TEST_F(PrimeFixture, InvalidInputIsNamedAndStartsNothingAndABaseChangeRewritesTheInputs) {

@@ -30,7 +30,6 @@
 #include "shell/ui/help.h"
 #include "shell/ui/main_window.h"
 #include "shell/ui/options_dialog.h"
-#include "shell/ui/options_model.h"
 #include "shell/ui/startup.h"
 
 // Failure messages show texts as text.
@@ -147,7 +146,7 @@ TEST_F(ShellTest, StartUpAppliesDecimalPointAndLanguage) {
 }
 
 // Each module window opens from its menu item, keeps its contents when closed and comes back with them.
-TEST_F(ShellTest, MenuItemsOpenTheirWindowsWhichKeepTheirContentsAndOtherCommandsAreIgnored) {
+TEST_F(ShellTest, MenuItemsOpenTheirWindowsWhichKeepTheirContents) {
     start_quietly("language=English\n");
     QStringList items;
     for (QAction* title : app_windows.main->findChild<QMenuBar*>()->actions()) {
@@ -176,83 +175,21 @@ TEST_F(ShellTest, MenuItemsOpenTheirWindowsWhichKeepTheirContentsAndOtherCommand
         EXPECT_EQ(note->text(), titles[i]);
         w->hide();
     }
-    for (int command : {0, 100, 103, 200, 207, 300, 303, -1}) main_window_command(command);
-    QCoreApplication::processEvents();
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        EXPECT_TRUE(w == app_windows.main || !w->isVisible()) << w->windowTitle().toStdString();
-    }
 }
 
-TEST_F(ShellTest, ExitAndClosingTheMainWindowBothEndTheLoopAndSaveChanges) {
-    for (bool from_menu : {true, false}) {
-        start_quietly();
-        main_window_command(kCmdCalculator);
-        settings.decimal_precision = from_menu ? 33 : 44;
-        settings_changed = true;
-        QTimer::singleShot(
-            0, [from_menu] { from_menu ? main_window_command(kCmdExit) : (void)app_windows.main->close(); });
-        EXPECT_EQ(QApplication::exec(), 0) << from_menu;
-        finish_application();
-        const std::string expected = from_menu ? "decimal_precision=33" : "decimal_precision=44";
-        EXPECT_NE(read_file(settings_path).find(expected), std::string::npos) << from_menu;
-    }
-}
-
-// The about box opens modally with the focus on OK, which is the default button; its buttons open help pages.
-TEST_F(ShellTest, AboutIsModalWithTheFocusOnOkAndItsButtonsOpenHelp) {
-    start_quietly("language=English\n");
+// Exit closes the main window, which ends the loop with a module window still open.
+TEST_F(ShellTest, ExitEndsTheLoopAndSavesChanges) {
+    start_quietly();
     main_window_command(kCmdCalculator);
-    bool others_disabled = false;
-    QWidget* focused = nullptr;
-    QUrl contact_page;
-    on_about = [&] {
-        ASSERT_TRUE(QTest::qWaitForWindowActive(about_box.form));
-        QTest::qWait(20);
-        focused = QApplication::focusWidget();
-        others_disabled = !app_windows.main->isEnabled() && !app_windows.calculator->isEnabled();
-        about_box.contact->click();
-        EXPECT_TRUE(app_windows.help->isVisible() && app_windows.help->isEnabled());
-        contact_page = app_windows.help->findChild<QTextBrowser*>()->source();
-        QTest::keyClick(about_box.ok, Qt::Key_Return);
-        EXPECT_FALSE(about_box.form->isVisible());
-    };
-    main_window_command(kCmdAbout);
-    EXPECT_EQ(abouts, 1);
-    EXPECT_EQ(focused, about_box.ok);
-    EXPECT_TRUE(about_box.ok->isDefault());
-    EXPECT_TRUE(others_disabled);
-    EXPECT_TRUE(contact_page.path().endsWith("/en/ContactDetails.html")) << contact_page.path().toStdString();
-    EXPECT_TRUE(app_windows.main->isEnabled() && app_windows.calculator->isEnabled());
+    settings.decimal_precision = 33;
+    settings_changed = true;
+    QTimer::singleShot(0, [] { main_window_command(kCmdExit); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    finish_application();
+    EXPECT_NE(read_file(settings_path).find("decimal_precision=33"), std::string::npos);
 }
 
 // ---- Options -------------------------------------------------------------------------------------------------
-
-// Comma counts only without point, a checked grouping flag stores 1, no language checked is automatic, and a value
-// out of range shows no radio button.
-TEST(OptionsModel, StoresWhatDiffersAndShowsNoRadioButtonForAValueOutOfRange) {
-    // The choice (point, comma, three grouping flags, automatic, English, German) starting from point, no grouping
-    // and automatic; the outcome "changed decimal-point-changed language-changed" and the stored values.
-    const std::tuple<OptionsChoice, const char*, uint32_t, uint32_t> cases[] = {
-        {{1, 1, 0, 0, 0, 1, 0, 0}, "000", 0, 1},
-        {{0, 1, 0, 0, 0, 0, 0, 0}, "110", 1, 1},
-        {{1, 0, 0, 0, 1, 1, 0, 0}, "100", 0, 1},
-        {{1, 0, 0, 0, 0, 0, 0, 1}, "101", 0, 3}};
-    for (const auto& [choice, outcome, decimal_point, language] : cases) {
-        Settings s{};
-        s.language = 1;
-        const OptionsOutcome out = options_store(choice, s);
-        const std::string flags = {char('0' + out.changed), char('0' + out.decimal_point_changed),
-                                   char('0' + out.language_changed)};
-        EXPECT_EQ(std::tuple(flags, s.decimal_point, s.language), std::tuple(outcome, decimal_point, language));
-    }
-    Settings s{};
-    s.decimal_point = 7;
-    s.language = 9;
-    s.thousands_sep_equations = 1;
-    const OptionsChoice c = options_choice_from(s);
-    EXPECT_FALSE(c.point || c.comma || c.automatic || c.english || c.german || c.sep_sci_calc || c.sep_algebra);
-    EXPECT_TRUE(c.sep_equations);
-}
 
 // The dialog shows the settings whenever it becomes active, so changes not confirmed are dropped; OK stores what
 // differs and applies a new decimal point at once, while a new language waits for the next start behind a hint.
@@ -295,28 +232,18 @@ TEST_F(ShellTest, OptionsReloadWhenActivatedOkStoresChangesAndCancelDropsThem) {
 
 // ---- Messages and help ---------------------------------------------------------------------------------------
 
-std::u16string captured;
-void capture(std::u16string_view, std::u16string_view text) {
-    captured = text;
-}
-
-TEST_F(ShellTest, MessagesAppearInAnErrorBoxAndHelpReportsAMissingPageWithItsPath) {
+TEST_F(ShellTest, MessagesAppearInAnErrorBoxAndHelpOpensAtTheOverview) {
     start_quietly("language=English\n");
     set_message(kMsgFileNotFound, u"x.csv");
     show_message();
     EXPECT_EQ(boxes, QStringList{"Error|The file \"x.csv\" was not found!|3"});  // a critical box
     EXPECT_EQ(message_state.message_code, 0u);
-
-    set_message_presenter(capture);
     main_window_command(kCmdShowHelp);
-    EXPECT_TRUE(captured.empty()) << to_qstring(captured).toStdString();
     auto* browser = app_windows.help->findChild<QTextBrowser*>();
     EXPECT_TRUE(app_windows.help->isVisible());
     EXPECT_TRUE(browser->source().path().endsWith("/en/Overview.html"));
     EXPECT_FALSE(browser->documentTitle().isEmpty());
-    help_path = dir / "en";
-    main_window_command(kCmdShowHelp);
-    EXPECT_EQ(captured, u"The file \"" + (dir / "en" / "Overview.html").u16string() + u"\" was not found!");
+    EXPECT_EQ(boxes.size(), 1) << "opening help showed a message";
 }
 
 TEST_F(ShellTest, Screenshots) {
