@@ -82,42 +82,39 @@ void series_exp(RealNum* sum, const RealNum* f) {
     }
 }
 
-// sum = r - r^3/3! + r^5/5! - ...
-void series_sin(RealNum* sum, const RealNum* r) {
+// sum = sum of x^(2i + start) / (2i + start)! with start 1 (sine-like) or 0 (cosine-like), each term made from the
+// last by x^2 / ((k + 1) k); alternating signs give sin and cos, none sinh.
+void series_factorial_steps(RealNum* sum, const RealNum* x, bool odd, bool alternating) {
     ScratchFrame frame;
     RealNum* term = scratch_real();
-    RealNum* r2 = scratch_real();
+    RealNum* x2 = scratch_real();
     PendingErrorScope scope;
     const int64_t digits = series_digits();
-    real_mul(r2, r, r);
-    real_copy(term, r);
-    real_copy(sum, r);
-    for (uint64_t k = 2;; k += 2) {
-        real_mul(term, term, r2);
+    real_mul(x2, x, x);
+    if (odd) {
+        real_copy(term, x);
+        real_copy(sum, x);
+    } else {
+        real_set_one(term);
+        real_set_one(sum);
+    }
+    for (uint64_t k = odd ? 2 : 1;; k += 2) {
+        real_mul(term, term, x2);
         real_div_word(term, term, (k + 1) * k);
-        real_negate(term);
+        if (alternating) real_negate(term);
         real_add_sub(sum, sum, term, 0);
         if (series_done(sum, term, digits)) break;
     }
 }
 
+// sum = r - r^3/3! + r^5/5! - ...
+void series_sin(RealNum* sum, const RealNum* r) {
+    series_factorial_steps(sum, r, true, true);
+}
+
 // sum = 1 - r^2/2! + r^4/4! - ...
 void series_cos(RealNum* sum, const RealNum* r) {
-    ScratchFrame frame;
-    RealNum* term = scratch_real();
-    RealNum* r2 = scratch_real();
-    PendingErrorScope scope;
-    const int64_t digits = series_digits();
-    real_mul(r2, r, r);
-    real_set_one(term);
-    real_set_one(sum);
-    for (uint64_t k = 1;; k += 2) {
-        real_mul(term, term, r2);
-        real_div_word(term, term, (k + 1) * k);
-        real_negate(term);
-        real_add_sub(sum, sum, term, 0);
-        if (series_done(sum, term, digits)) break;
-    }
+    series_factorial_steps(sum, r, false, true);
 }
 
 // Sine and cosine from one run over the terms (-r^2)^i / (2i)!: each term is added to the cosine sum, then divided
@@ -176,20 +173,7 @@ void series_atanh(RealNum* sum, const RealNum* x) {
 
 // sum = x + x^3/3! + x^5/5! + ... (x small).
 void series_sinh(RealNum* sum, const RealNum* x) {
-    ScratchFrame frame;
-    RealNum* term = scratch_real();
-    RealNum* x2 = scratch_real();
-    PendingErrorScope scope;
-    const int64_t digits = series_digits();
-    real_mul(x2, x, x);
-    real_copy(term, x);
-    real_copy(sum, x);
-    for (uint64_t k = 2;; k += 2) {
-        real_mul(term, term, x2);
-        real_div_word(term, term, (k + 1) * k);
-        real_add_sub(sum, sum, term, 0);
-        if (series_done(sum, term, digits)) break;
-    }
+    series_factorial_steps(sum, x, true, false);
 }
 
 // sum = a - (1/2) a^3/3 + (1*3)/(2*4) a^5/5 - ..., each term from the last by -a^2 k^2 / ((k+1)(k+2)).
