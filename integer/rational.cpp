@@ -487,20 +487,38 @@ bool rational_mul(RationalParts* r, const RationalParts* a, const RationalParts*
     return isolation.clean();
 }
 
-bool rational_mul_word(RationalParts* r, const RationalParts* a, uint64_t w) {
+namespace {
+
+// a * w (divide false) or a / w (divide true) for w > 0: g = gcd(w, the part w cancels against) divides that part and
+// the other part takes w / g, so a reduced a gives a reduced result.
+bool scale_by_word(RationalParts* r, const RationalParts* a, uint64_t w, bool divide) {
     ErrorIsolation isolation;
-    if (w == 0 || bigint_is_zero(a->num)) {
+    if (bigint_is_zero(a->num)) {
         put_zero(r, a->negative);
         return true;
     }
     ScratchFrame frame;
-    BigInt* p = take_int();
-    BigInt* q = take_int();
-    const uint64_t g = gcd_word(w, bigint_divmod_word(nullptr, a->den, w));
-    bigint_divmod_word(q, a->den, g);
-    bigint_mul_word(p, a->num, w / g);
-    put(r, a->negative, p, q);
+    BigInt* grown = take_int();
+    BigInt* cancelled = take_int();
+    const BigInt* cancelling = divide ? a->num : a->den;
+    const uint64_t g = gcd_word(w, bigint_divmod_word(nullptr, cancelling, w));
+    bigint_divmod_word(cancelled, cancelling, g);
+    bigint_mul_word(grown, divide ? a->den : a->num, w / g);
+    if (divide)
+        put(r, a->negative, cancelled, grown);
+    else
+        put(r, a->negative, grown, cancelled);
     return isolation.clean();
+}
+
+}  // namespace
+
+bool rational_mul_word(RationalParts* r, const RationalParts* a, uint64_t w) {
+    if (w == 0) {
+        put_zero(r, a->negative);
+        return true;
+    }
+    return scale_by_word(r, a, w, false);
 }
 
 // a / b = a * (1 / b): the reciprocal swaps b's parts, and the reduced result is the same fraction.
@@ -511,20 +529,7 @@ bool rational_div(RationalParts* r, const RationalParts* a, const RationalParts*
 }
 
 bool rational_div_word(RationalParts* r, const RationalParts* a, uint64_t w) {
-    ErrorIsolation isolation;
-    if (w == 0) return false;
-    if (bigint_is_zero(a->num)) {
-        put_zero(r, a->negative);
-        return true;
-    }
-    ScratchFrame frame;
-    BigInt* p = take_int();
-    BigInt* q = take_int();
-    const uint64_t g = gcd_word(w, bigint_divmod_word(nullptr, a->num, w));
-    bigint_divmod_word(p, a->num, g);
-    bigint_mul_word(q, a->den, w / g);
-    put(r, a->negative, p, q);
-    return isolation.clean();
+    return w != 0 && scale_by_word(r, a, w, true);
 }
 
 bool rational_reciprocal(RationalParts* r, const RationalParts* a) {
